@@ -1,0 +1,52 @@
+#include "platform/Thread.h"
+
+namespace qm {
+
+TThread::~TThread() {
+  // A derived class must have waited for its thread already (its Execute uses its members);
+  // this only keeps a forgotten thread from aborting the process.
+  Terminate();
+  WaitFor();
+}
+
+void TThread::Start() { thread_ = std::thread([this] { Run(); }); }
+
+void TThread::Run() {
+  try {
+    Execute();
+  } catch (...) {
+    // A thread that ends through an error it did not catch just ends.
+  }
+  finished_.store(true);
+}
+
+void TThread::Suspend() {
+  suspended_.store(true);
+  if (thread_.joinable() && std::this_thread::get_id() == thread_.get_id()) CheckSuspended();
+}
+
+void TThread::Resume() {
+  {
+    std::lock_guard<std::mutex> lock(suspendMutex_);
+    suspended_.store(false);
+  }
+  suspendCv_.notify_all();
+}
+
+void TThread::CheckSuspended() {
+  std::unique_lock<std::mutex> lock(suspendMutex_);
+  suspendCv_.wait(lock, [this] { return !suspended_.load() || terminated_.load(); });
+}
+
+void TThread::WaitFor() {
+  std::lock_guard<std::mutex> lock(joinMutex_);
+  if (thread_.joinable()) {
+    if (std::this_thread::get_id() == thread_.get_id()) {
+      thread_.detach();
+    } else {
+      thread_.join();
+    }
+  }
+}
+
+}  // namespace qm

@@ -1,0 +1,49 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace qm {
+
+// A thread with a terminate request, suspend and resume, in the manner the engine's workers and
+// analysis thread expect. Suspension is cooperative: Suspend() called on the thread itself blocks
+// it until Resume(); called from another thread it takes effect at the thread's next
+// CheckSuspended() (the loops call it at every pass).
+class TThread {
+ public:
+  TThread() = default;
+  virtual ~TThread();
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+
+  // Starts Execute() on a new thread. Call once, after the derived object is fully built.
+  void Start();
+  void Terminate() { terminated_.store(true); Resume(); }
+  bool Terminated() const { return terminated_.load(); }
+  void Suspend();
+  void Resume();
+  bool Suspended() const { return suspended_.load(); }
+  // Waits until Execute() has returned; safe to call more than once.
+  void WaitFor();
+  bool Finished() const { return finished_.load(); }
+  bool Started() const { return thread_.joinable() || finished_.load(); }
+
+ protected:
+  virtual void Execute() = 0;
+  // Blocks while the thread is suspended (and not terminated).
+  void CheckSuspended();
+
+ private:
+  void Run();
+
+  std::thread thread_;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> suspended_{false};
+  std::atomic<bool> finished_{false};
+  std::mutex suspendMutex_;
+  std::condition_variable suspendCv_;
+  std::mutex joinMutex_;
+};
+
+}  // namespace qm

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite: the plain build, then the same tests under
+# AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded parts under ThreadSanitizer.
+# Every server a test needs is started by the test itself on 127.0.0.1.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+run_ctest() {
+  local dir=$1; shift
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600 "$@"
+}
+
+echo "== plain build =="
+bash scripts/build.sh release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_BUILD_BENCH=ON
+run_ctest build/release
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+bash scripts/build.sh asan -DCMAKE_BUILD_TYPE=Debug "-DQM_SANITIZE=address;undefined"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_ctest build/asan
+
+echo "== ThreadSanitizer =="
+bash scripts/build.sh tsan -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE=thread
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build/tsan

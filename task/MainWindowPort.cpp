@@ -1,0 +1,29 @@
+#include "task/MainWindowPort.h"
+
+#include <atomic>
+
+namespace qm {
+namespace {
+
+// Used before a window is set: output goes nowhere, the directory question admits nothing.
+class SilentWindow final : public MainWindowPort {
+ public:
+  void AddLog(const std::string&) override {}
+  void AddRedLog(const std::string&) override {}
+  void SetStatusText(const std::string&) override {}
+  void SetProgress(int) override {}
+  void SetListRow(int, const TListRowTexts&) override {}
+  void ShowMessage(const std::string&) override {}
+  void AskExtraDirs(TTask&) override {}
+  void Synchronize(const std::function<void()>& fn) override { fn(); }
+};
+
+SilentWindow g_silent;
+std::atomic<MainWindowPort*> g_window{&g_silent};
+
+}  // namespace
+
+MainWindowPort& Window() { return *g_window.load(); }
+void SetWindow(MainWindowPort* window) { g_window.store(window ? window : &g_silent); }
+
+}  // namespace qm

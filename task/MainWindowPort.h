@@ -1,0 +1,46 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+class TTask;
+
+// The texts of one task row of the window's task list: caption, image and sub-items in order.
+struct TListRowTexts {
+  std::string Caption;
+  int ImageIndex = 0;
+  std::vector<std::string> SubItems;
+};
+
+// The only way the engine reaches the window. The Qt window implements it with queued or blocking
+// calls to the GUI thread, the command-line program on the terminal, the tests with recorders.
+// Every method may be called from any thread; "blocking" ones return only when done.
+class MainWindowPort {
+ public:
+  virtual ~MainWindowPort() = default;
+
+  // One line in the log pane (plain, or shown in red for errors).
+  virtual void AddLog(const std::string& line) = 0;
+  virtual void AddRedLog(const std::string& line) = 0;
+  // The status bar's message panel.
+  virtual void SetStatusText(const std::string& text) = 0;
+  // The progress bar position, 0..100.
+  virtual void SetProgress(int percent) = 0;
+  // Fills the task-list row `row` (a row id the window handed out) with the given texts.
+  virtual void SetListRow(int row, const TListRowTexts& texts) = 0;
+  // A blocking message box with an OK button.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // The directory question of a Directory-scope start page: let the user tick entries of the
+  // task's ExtraDirs (setting Selected). Blocks until answered.
+  virtual void AskExtraDirs(TTask& task) = 0;
+  // Runs fn on the main thread while the caller waits (the synchronous call of worker threads).
+  virtual void Synchronize(const std::function<void()>& fn) = 0;
+};
+
+// The window the engine talks to. Until one is set, output is dropped and questions admit nothing.
+MainWindowPort& Window();
+void SetWindow(MainWindowPort* window);
+
+}  // namespace qm

@@ -1,0 +1,141 @@
+#pragma once
+// One download project: start URL, four download settings and the URL table with the progress of
+// every resource. Workers, the analysis thread, the task manager and the window all use one TTask
+// at the same time: every table operation holds TableLock for its whole body.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/DateTime.h"
+#include "platform/Lock.h"
+#include "task/UrlRecord.h"
+
+namespace qm {
+
+class TTaskThread;        // a download worker (engine)
+class TMasterTaskThread;  // the supervising worker (engine)
+class ParseThread;        // the page analysis thread (analysis)
+class THttpClient;        // a worker's HTTP client (engine)
+class THttpWork;          // a worker's speed meter (task)
+class TJsClass;           // the script evaluator (analysis)
+
+// The client tag of worker `worker` of the task at `managerIndex`: task high, worker low.
+inline std::uint32_t MakeClientTag(std::int32_t managerIndex, std::int32_t worker) {
+  return (static_cast<std::uint32_t>(managerIndex) << 16) | (static_cast<std::uint32_t>(worker) & 0xFFFFu);
+}
+
+class TTask {
+ public:
+  TTask();
+  ~TTask();
+  TTask(const TTask&) = delete;
+  TTask& operator=(const TTask&) = delete;
+
+  // ---- fields, in the program's declaration order ----
+  bool InScript = false;           // true while the script-tag scan runs
+  std::int32_t ManagerIndex = 0;   // index in the task manager's list
+  std::string StartUrl;            // URL of record 0 after following redirects
+  mutable TReentrantLock TableLock;
+  std::atomic<std::int32_t> State{Stopped};
+  bool Loaded = false;             // the URL table is in memory
+  std::int32_t RunMode = RunNormal;
+
+  // Per-worker arrays of a run (index = worker index). WorkersLock guards their shape, so that
+  // transfer events of one worker may look up its slot while the window stops the run.
+  mutable std::mutex WorkersLock;
+  std::vector<TTaskThread*> Workers;
+  TMasterTaskThread* MasterThread = nullptr;
+  ParseThread* AnalysisThread = nullptr;
+  std::vector<std::shared_ptr<THttpWork>> Meters;
+  std::vector<THttpClient*> HttpClients;
+  std::vector<std::string> WorkerUrls;
+
+  std::string Name;                // first column of the task list
+  std::shared_ptr<TJsClass> Script;
+  std::string Folder;              // directory of the task file and the site, ending in "\"
+  std::string FileName;            // task file name (".web")
+  std::int32_t Count = 0;          // records in use in Urls
+  std::vector<TExtendUrlRec> Urls; // capacity = Urls.size() >= Count
+  std::int32_t Total = 0;
+  int ListItem = -1;               // the task's row id in the window's task list, -1 none
+  std::int32_t NotDownloadedCount = 0;
+  std::int32_t SavedCount = 0;
+  std::int32_t ErrorCount = 0;
+  std::int32_t AnalysisErrorCount = 0;
+  std::int32_t DownloadedCount = 0;
+  std::int64_t SavedBytes = 0;
+  TDateTime RunTime = 0;           // time spent Running in earlier runs (a span)
+  TDateTime RunStart = 0;
+  std::vector<UrlFlagRec> UrlFlags;  // parallel to Urls, same length
+  std::vector<std::int32_t> AnalysisQueue;
+  std::vector<ExtraDirRec> ExtraDirs;
+  std::atomic<bool> AnalysisDone{false};
+  std::int32_t Depth = -1;         // -1 unlimited
+  std::int32_t Scope = ScopeHost;
+  std::int32_t Content = ContentPagesAndImages;
+  bool ForeignImages = false;
+
+  // ---- table operations (each takes TableLock for its whole body) ----
+  std::int32_t AddUrl(const TExtendUrlRec& rec);
+  std::int32_t FindUrl(std::string_view url);
+  std::string GetUrl(std::int32_t index);
+  std::int32_t ResolveIndex(std::int32_t index);
+  std::string GetRawUrl(std::int32_t index);
+  TExtendUrlRec CopyRecord(std::int32_t index);
+  std::int32_t GetStatus(std::int32_t index);
+  std::int32_t GetKind(std::int32_t index);
+  std::int32_t GetContentKind(std::int32_t index);
+  std::int32_t GetSize(std::int32_t index);
+  TDateTime GetFileTime(std::int32_t index);
+  std::int32_t GetLayer(std::int32_t index);
+  bool SetStatus(std::int32_t index, std::int32_t status);
+  bool SetContentKind(std::int32_t index, std::int32_t value);
+  void SetSize(std::int32_t index, std::int32_t bytes);
+  void SetFileTime(std::int32_t index, TDateTime time);
+  std::int32_t GetCount();
+  std::int32_t Recount();
+  std::int32_t RedirectRecord(std::int32_t index, std::string_view newUrl);
+  std::int32_t RedirectUrl(std::string_view oldUrl, std::string_view newUrl);
+  // The URL itself, or GetUrl of its entry when it is in the table; `changed` when that differs.
+  std::string ResolveBase(std::string_view url, bool& changed);
+  std::int32_t PushAnalysis(std::int32_t index);
+  std::int32_t PopAnalysis();
+  bool IsChecked(std::int32_t index);
+  bool SetChecked(std::int32_t index, bool value);
+  bool SetCookies(std::int32_t index, const std::string& text);
+  bool FindInheritedCookies(std::int32_t index, std::string& cookies);
+  void Restart();
+
+  // ---- state changes (no table lock) ----
+  void MarkRunning();
+  void Pause();
+  void MarkStopped();
+  void MarkComplete();
+
+  // Appends a worker to the per-worker arrays with a new speed meter; returns its index. The
+  // worker sets its client's tag to MakeClientTag(ManagerIndex, index).
+  std::int32_t RegisterWorker(TTaskThread* thread, THttpClient* client);
+
+  // Rebuilds the in-memory lookup index from the stored tree links (after a task file was read
+  // straight into Urls).
+  void RebuildIndex();
+
+ private:
+  struct LookupIndex;  // in-memory index beside the stored tree links
+  std::unique_ptr<LookupIndex> index_;
+  // Lookup tree (callers hold TableLock).
+  std::int32_t FindDirChild(std::int32_t node, std::string_view name);
+  std::int32_t FindUrlChild(std::int32_t node, std::string_view url);
+  std::int32_t FindDirPath(std::string_view key);
+  std::int32_t ForceDirPath(std::string_view key);
+  std::int32_t AddDirNode(std::int32_t parent, std::string_view name);
+  void LinkUrlNode(std::int32_t node, std::int32_t index);
+  bool GrowTable(std::int32_t minCapacity);
+
+  friend class TaskFileAccess;  // the task file reader fills the table directly
+};
+
+}  // namespace qm

@@ -1,0 +1,55 @@
+#pragma once
+// A window that records what the engine tells it, for tests. Thread-safe.
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "task/MainWindowPort.h"
+
+namespace qm::test {
+
+class RecordingWindow : public MainWindowPort {
+ public:
+  struct Line {
+    std::string Text;
+    bool Red = false;
+  };
+
+  void AddLog(const std::string& line) override;
+  void AddRedLog(const std::string& line) override;
+  void SetStatusText(const std::string& text) override;
+  void SetProgress(int percent) override;
+  void SetListRow(int row, const TListRowTexts& texts) override;
+  void ShowMessage(const std::string& text) override;
+  void AskExtraDirs(TTask& task) override;
+  void Synchronize(const std::function<void()>& fn) override;
+
+  // Answer to the directory question: called with the task, may tick ExtraDirs entries.
+  std::function<void(TTask&)> OnAskExtraDirs;
+
+  std::vector<Line> Lines() const;
+  std::vector<std::string> Messages() const;
+  std::vector<std::string> StatusTexts() const;
+  std::vector<int> ProgressValues() const;
+  TListRowTexts LastRow(int row) const;
+  // True when some log line contains `part`.
+  bool HasLineContaining(const std::string& part) const;
+
+ private:
+  mutable std::recursive_mutex mutex_;
+  std::vector<Line> lines_;
+  std::vector<std::string> messages_;
+  std::vector<std::string> statusTexts_;
+  std::vector<int> progress_;
+  std::vector<std::pair<int, TListRowTexts>> rows_;
+};
+
+// Installs a RecordingWindow as the engine's window for the lifetime of the object.
+class ScopedRecordingWindow : public RecordingWindow {
+ public:
+  ScopedRecordingWindow() { SetWindow(this); }
+  ~ScopedRecordingWindow() override { SetWindow(nullptr); }
+};
+
+}  // namespace qm::test

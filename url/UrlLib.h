@@ -1,0 +1,77 @@
+#pragma once
+// URL text functions: pure functions on byte strings (GBK text passes through untouched); letter
+// case means ASCII letters only. Positions are 1-based, 0 meaning "not found".
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// ---- parsing and resolution ----
+
+// Resolves a link found in the page at `base`. False (and `out` empty) unless a URL comes out.
+bool MakeAbsoluteUrl(std::string_view link, std::string_view base, std::string& out);
+// Resolves a server-absolute link ("/...") against base; empty when base is not http://.
+std::string SiteRootUrl(std::string_view link, std::string_view base);
+// Resolves a document-relative link against base; the link unchanged when base is not http://.
+std::string ResolveRelative(std::string_view link, std::string_view base);
+// Host without port; empty for a text that does not begin with "http://".
+std::string HostOf(std::string_view url);
+// Host without its first label, when it has at least two dots.
+std::string DomainOf(std::string_view host);
+bool SameHost(std::string_view a, std::string_view b);
+std::string EscapeSpaces(std::string_view text);
+std::string PercentDecode(std::string_view text);
+std::string ReplaceAll(std::string_view text, std::string_view oldText, std::string_view newText);
+// Case-insensitive search of pattern in text from the 1-based position start.
+std::size_t PosText(std::string_view pattern, std::string_view text, std::size_t start = 1);
+// 1-based position of the last exact occurrence.
+std::size_t LastPos(std::string_view pattern, std::string_view text);
+// Text between the first open mark and the first close mark (case-insensitive / exact).
+std::string TextBetween(std::string_view text, std::string_view open, std::string_view close);
+std::string TextBetweenExact(std::string_view text, std::string_view open,
+                             std::string_view close);
+// Leading and trailing blanks and control characters removed (bytes <= 32).
+std::string_view TrimBlanks(std::string_view text);
+// True when text begins with prefix, ASCII case ignored.
+bool StartsWithText(std::string_view text, std::string_view prefix);
+
+// ---- local path mapping ----
+
+inline constexpr std::string_view PageExts =
+    ".htm;.html;.shtm;.shtml;.asp;.aspx;.css;.xml;.xsl;.cfm;.htx;.js;.nsf;.phtml;.frm;.nsf;.jsp;"
+    ".php;.php3;.wml;";
+inline constexpr std::string_view DynamicExts = ".asp;.aspx;.php;.php3;.jsp;";
+inline constexpr std::string_view StaticPageExts =
+    ".htm;.html;.shtm;.shtml;.css;.xml;.xsl;.cfm;.htx;.js;.nsf;.phtml;.frm;.nsf;.wml;";
+inline constexpr std::string_view ImageExts = ".gif;.jpg;.jpeg;.jpe;.png;.bmp;";
+inline constexpr std::string_view ProgramExts = ".exe;.com;";
+inline constexpr std::string_view ArchiveExts = ".zip;.arj;.lha;.rar;.gz;.z;";
+inline constexpr std::string_view DocumentExts = ".doc;.xls;.ppt;.pdf;.txt;.mdb;";
+inline constexpr std::string_view ScriptExts = ".js;";
+inline constexpr std::string_view NoQueryExts = ".swf;.exe;.com;";
+// Characters turned into directory separators in local names, in this order.
+inline constexpr std::string_view ForbiddenNameChars = "/:*?\"<>|&";
+
+struct TSplitUrl {
+  std::string Host;  // without port, as written; empty for a non-http:// text
+  std::string Port;  // "80" when none
+  std::string Dir;   // components each followed by "\", empty for the site root
+  std::string File;  // file name
+};
+
+TSplitUrl SplitUrl(std::string_view url);
+// The text that replaces a link to `target` in the saved page `page` ("/" separators).
+std::string RelativeLocalPath(std::string_view target, std::string_view page);
+bool HasExtIn(std::string_view text, std::string_view list);
+// Creates every missing directory of a "\"-separated local path.
+void ForceDirs(std::string_view path);
+
+// The local file of a URL below a task folder ("\"-separated, folder ending in "\"): folder +
+// host + "\" + dir + file, with ".\" for an empty folder. Always inside the folder, whatever the
+// URL holds. This is the one composition every writer of site files uses.
+std::string LocalPathOf(std::string_view folder, std::string_view url);
+// A "\"-separated path as the file system wants it ("/" separators).
+std::string NativePath(std::string_view windowsPath);
+
+}  // namespace qm
