@@ -1,0 +1,157 @@
+#pragma once
+// A download worker's HTTP/1.1 client: HEAD, whole-body GET into memory and ranged GET, over one
+// libcurl easy handle per client (connections are kept and reused between requests). Redirects
+// are followed by this class itself so that every hop raises the redirect event first. Clients are
+// never shared between threads; only Abort() and Tag() may be used from another thread.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/DateTime.h"
+
+namespace qm {
+
+// Any failure of a request: no connection, a name that does not resolve, a broken or stalled
+// transfer, an aborted transfer, a body over the size cap.
+class EHttpError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A response outside the 2xx class without a Location header; the message is the status line.
+class EHttpProtocolError : public EHttpError {
+ public:
+  EHttpProtocolError(int code, const std::string& statusLine)
+      : EHttpError(statusLine), Code(code) {}
+  int Code;
+};
+
+// The transfer was stopped by Abort() or the abort check.
+class EHttpAborted : public EHttpError {
+ public:
+  using EHttpError::EHttpError;
+};
+
+// Direction of a transfer, passed to the progress events (only bodies being read are reported).
+enum class TWorkMode { Read, Write };
+
+// What the last response of the last request said. After a redirect chain: the last hop's.
+struct THttpResponse {
+  int Code = 0;                    // 0 when no response arrived
+  std::string StatusLine;          // "HTTP/1.1 200 OK", without the line end
+  std::int64_t ContentLength = 0;  // 0 when absent
+  // Last-Modified as a local date-time. At or below one third of a day means "no date": an absent
+  // or unreadable header gives 0 shifted by the local offset from UTC (never above that bound).
+  TDateTime LastModified = 0;
+  // Every header line after the status line, as "Name: value" without the line end, in order.
+  std::vector<std::string> RawHeaders;
+
+  // The value of the first header of that name (ASCII case ignored), trimmed; empty when absent.
+  std::string HeaderValue(std::string_view name) const;
+  // The values of every header of that name, in order.
+  std::vector<std::string> HeaderValues(std::string_view name) const;
+};
+
+// Limits that keep a worker from hanging on a dead or lying server. The program sets none of its
+// own time-outs beyond these generous ones; tests shorten them.
+struct THttpLimits {
+  long ConnectTimeoutMs = 30000;  // giving up on connecting (name lookup included)
+  long LowSpeedBytes = 1;         // a transfer slower than this many bytes per second ...
+  long LowSpeedSeconds = 60;      // ... for this many seconds in a row fails
+  // The most a single Get may hold in memory; a longer body fails the request.
+  std::int64_t MaxBodyBytes = 64LL * 1024 * 1024;
+};
+
+class THttpClient {
+ public:
+  static constexpr std::string_view kUserAgent =
+      "Mozilla/4.0 (compatible; MSIE 5.01; Windows NT 5.0; MyIE2)";
+  static constexpr std::string_view kAccept = "text/html, */*";
+  // Requests in one redirect chain: at most this many minus one redirects are followed.
+  static constexpr int kRedirectMaximum = 15;
+
+  using RedirectHandler = std::function<void(THttpClient& sender, std::string& location)>;
+  using WorkBeginHandler =
+      std::function<void(THttpClient& sender, TWorkMode mode, std::int64_t expected)>;
+  using WorkHandler = std::function<void(THttpClient& sender, TWorkMode mode, std::int64_t count)>;
+  using WorkEndHandler = std::function<void(THttpClient& sender, TWorkMode mode)>;
+
+  THttpClient();
+  ~THttpClient();
+  THttpClient(const THttpClient&) = delete;
+  THttpClient& operator=(const THttpClient&) = delete;
+
+  // Copies the template settings of another client: redirect following, buffer sizes,
+  // User-Agent, the four event handlers and the limits. Nothing else (no headers, no tag).
+  void CopySettingsFrom(const THttpClient& other);
+
+  // ---- requests (blocking; raise EHttpError and its subclasses) ----
+  void Head(const std::string& url);
+  // GET; the body is appended to `body`. With RangeStart or RangeEnd set, a ranged GET.
+  void Get(const std::string& url, std::string& body);
+
+  // ---- template settings ----
+  bool FollowRedirects = true;
+  long RecvBufferSize = 102400;
+  long SendBufferSize = 10240;
+  std::string UserAgent{kUserAgent};
+  THttpLimits Limits;
+  RedirectHandler OnRedirect;
+  WorkBeginHandler OnWorkBegin;
+  WorkHandler OnWork;
+  WorkEndHandler OnWorkEnd;
+
+  // ---- per-request settings, kept until changed ----
+  std::string Referer;          // no Referer header when empty
+  std::int64_t RangeStart = 0;  // "Range: bytes=start-end", "start-" when only a start is set,
+  std::int64_t RangeEnd = 0;    // no header when both are 0
+  // Further request headers ("Cookie"), written after the others in the order they were first
+  // set. Values are always sent on one line: header values are never folded.
+  void SetExtraHeader(const std::string& name, const std::string& value);
+  void RemoveExtraHeader(const std::string& name);
+  std::string ExtraHeader(const std::string& name) const;  // empty when not set
+  const std::vector<std::pair<std::string, std::string>>& ExtraHeaders() const {
+    return extraHeaders_;
+  }
+
+  // ---- response of the last request ----
+  const THttpResponse& Response() const { return response_; }
+  // The URL the last request ended at (after the redirects it followed).
+  const std::string& FinalUrl() const { return finalUrl_; }
+
+  // ---- routing and control ----
+  // Task index (high 16 bits) and worker index (low 16 bits); read by the event handlers.
+  std::uint32_t Tag() const { return tag_.load(std::memory_order_relaxed); }
+  void SetTag(std::uint32_t tag) { tag_.store(tag, std::memory_order_relaxed); }
+  // Stops the transfer in progress within about a second and makes every later request fail at
+  // once, until ClearAbort(). Safe from any thread.
+  void Abort() { abort_.store(true); }
+  void ClearAbort() { abort_.store(false); }
+  bool Aborted() const { return abort_.load(); }
+  // An extra stop condition polled during transfers on the client's own thread (for example "the
+  // worker was asked to terminate or its task was stopped"). True aborts like Abort().
+  std::function<bool()> AbortCheck;
+
+ private:
+  struct Exchange;  // one request/response on the wire
+  void Perform(const std::string& url, bool head, std::string* body);
+  void PerformOne(Exchange& ex);
+  void ConfigureHandle();
+  std::vector<std::string> RequestHeaderLines() const;
+  bool ShouldAbort() const;
+
+  void* curl_ = nullptr;  // CURL*
+  THttpResponse response_;
+  std::string finalUrl_;
+  std::vector<std::pair<std::string, std::string>> extraHeaders_;
+  std::atomic<std::uint32_t> tag_{0};
+  std::atomic<bool> abort_{false};
+};
+
+}  // namespace qm
