@@ -138,8 +138,9 @@ class THttpClient {
   // worker was asked to terminate or its task was stopped"). True aborts like Abort().
   std::function<bool()> AbortCheck;
 
+  struct Exchange;  // one request and its response on the wire (implementation detail)
+
  private:
-  struct Exchange;  // one request/response on the wire
   void Perform(const std::string& url, bool head, std::string* body);
   void PerformOne(Exchange& ex);
   void ConfigureHandle();
