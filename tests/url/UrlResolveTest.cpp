@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "url/UrlLib.h"
+
+namespace qm {
+namespace {
+
+std::string Abs(std::string_view link, std::string_view base) {
+  std::string out = "unchanged";
+  if (!MakeAbsoluteUrl(link, base, out)) {
+    EXPECT_EQ(out, "") << "a failed resolution leaves the result empty";
+    return "<false>";
+  }
+  return out;
+}
+
+TEST(MakeAbsoluteUrl, RelativeLinks) {
+  EXPECT_EQ(Abs("img/a.gif", "http://h/d/p.html"), "http://h/d/img/a.gif");
+  EXPECT_EQ(Abs("../../x.html", "http://h/a/b/c.html"), "http://h/x.html");
+  EXPECT_EQ(Abs("../../../x.html", "http://h/a/b/c.html"), "http://h/x.html");
+  EXPECT_EQ(Abs("./x.html", "http://h/a/p.html"), "http://h/a/x.html");
+  EXPECT_EQ(Abs("x.html", "http://h"), "http://h/x.html");
+  EXPECT_EQ(Abs("x.html", "http://h/d/"), "http://h/d/x.html");
+  EXPECT_EQ(Abs("sub\\pic.gif", "http://h/d/p.html"), "http://h/d/sub/pic.gif");
+  EXPECT_EQ(Abs("..\\x.gif", "http://h/a/b/p.html"), "http://h/a/x.gif");
+  // Only leading dot segments are interpreted.
+  EXPECT_EQ(Abs("a/../b.html", "http://h/d/p.html"), "http://h/d/a/../b.html");
+  EXPECT_EQ(Abs("a/./b.html", "http://h/p.html"), "http://h/a/./b.html");
+  // "../" prefixes are all taken before any "..\" prefix.
+  EXPECT_EQ(Abs("../..\\x", "http://h/a/b/c/p.html"), "http://h/a/x");
+}
+
+TEST(MakeAbsoluteUrl, ServerAbsoluteAndAbsoluteLinks) {
+  EXPECT_EQ(Abs("/x.html", "http://h:8080/a/b.html"), "http://h:8080/x.html");
+  EXPECT_EQ(Abs("/x.html", "http://h"), "http://h/x.html");
+  EXPECT_EQ(Abs("HTTP://Other/Y.html", "http://h/"), "HTTP://Other/Y.html");
+  EXPECT_EQ(Abs("/x.html", "ftp://h/"), "<false>");  // no site root to build on
+}
+
+TEST(MakeAbsoluteUrl, CleansTheResult) {
+  EXPECT_EQ(Abs("a.asp?x=1&amp;y=2", "http://h/"), "http://h/a.asp?x=1&y=2");
+  EXPECT_EQ(Abs("my page.html", "http://h/"), "http://h/my%20page.html");
+  EXPECT_EQ(Abs("http://h/a\r\nb.html  ", "http://x/"), "http://h/ab.html");
+  EXPECT_EQ(Abs("/a&AMP;b", "http://h/"), "http://h/a&AMP;b");  // first must match exactly
+}
+
+TEST(MakeAbsoluteUrl, RefusesOtherSchemesAndFragments) {
+  for (const char* link : {"#top", "javascript:go()", "JavaScript:void(0)", "mailto:x", "ftp://h/f",
+                           "https://h/", "a.asp?t=10:30", ""}) {
+    EXPECT_EQ(Abs(link, "http://h/d/p.html"), "<false>") << link;
+  }
+}
+
+TEST(MakeAbsoluteUrl, NonHttpBaseLeavesRelativeLinks) {
+  EXPECT_EQ(Abs("x.html", "file:///tmp/p.html"), "x.html");
+  EXPECT_EQ(ResolveRelative("x.html", "https://h/p.html"), "x.html");
+  EXPECT_EQ(SiteRootUrl("/x", "https://h/"), "");
+  EXPECT_EQ(SiteRootUrl("x", "http://h/"), "");
+  EXPECT_EQ(SiteRootUrl("/x", "  http://h:81/a/b"), "http://h:81/x");
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,219 @@
+// Mapping URLs to files below the task folder, and links to relative paths between them.
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "url/UrlLib.h"
+
+namespace qm {
+namespace {
+
+// Longest local name. The file system allows 255 bytes; a file is first written with ".tmp"
+// appended, and the spare bytes keep that suffix within the limit too.
+constexpr std::size_t kMaxNameBytes = 240;
+
+std::uint32_t NameHash(std::string_view name) {
+  std::uint32_t h = 2166136261u;  // FNV-1a
+  for (unsigned char c : name) {
+    h ^= c;
+    h *= 16777619u;
+  }
+  return h;
+}
+
+// Shortens an over-long name to kMaxNameBytes: a prefix, "~", a hash of the whole name (so that
+// names sharing a long prefix stay apart) and the extension (so the type stays recognisable).
+std::string ShortenName(std::string_view name) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string_view ext;
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos && name.size() - dot <= 16) ext = name.substr(dot);
+  std::string tail = "~";
+  const std::uint32_t h = NameHash(name);
+  for (int shift = 28; shift >= 0; shift -= 4) tail += kHex[(h >> shift) & 0xF];
+  tail.append(ext);
+  const std::size_t room = kMaxNameBytes - tail.size();
+  // Cut at a character boundary of double-byte text: a lead byte takes its trail byte along.
+  std::size_t cut = 0;
+  while (cut < room) {
+    const std::size_t step = static_cast<unsigned char>(name[cut]) >= 0x81 ? 2 : 1;
+    if (cut + step > room) break;
+    cut += step;
+  }
+  return std::string(name.substr(0, cut)) + tail;
+}
+
+// One safe name of a local path: no separator, no NUL, not "." or "..", not too long.
+std::string SafeName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out)
+    if (c == '\\' || c == '/' || c == '\0') c = '_';
+  if (out == "." || out == "..") out.insert(0, "_");
+  if (out.size() > kMaxNameBytes) out = ShortenName(out);
+  return out;
+}
+
+// Rebuilds a "\"-terminated component chain: empty and "." components name no directory and are
+// dropped (as the file system would), every other component is made safe.
+std::string SafeDir(std::string_view dir) {
+  std::string out;
+  out.reserve(dir.size());
+  std::size_t from = 0;
+  while (from < dir.size()) {
+    std::size_t end = dir.find_first_of("\\/", from);
+    if (end == std::string_view::npos) end = dir.size();
+    const std::string_view part = dir.substr(from, end - from);
+    if (!part.empty() && part != ".") {
+      out += SafeName(part);
+      out += '\\';
+    }
+    from = end + 1;
+  }
+  return out;
+}
+
+// Splits a "\"-terminated dir into its components.
+std::vector<std::string_view> DirComponents(std::string_view dir) {
+  std::vector<std::string_view> parts;
+  std::size_t from = 0;
+  for (std::size_t bs = dir.find('\\'); bs != std::string_view::npos; bs = dir.find('\\', from)) {
+    parts.push_back(dir.substr(from, bs - from));
+    from = bs + 1;
+  }
+  return parts;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && StartsWithText(a, b);
+}
+
+}  // namespace
+
+bool HasExtIn(std::string_view text, std::string_view list) {
+  const std::size_t query = text.find('?');
+  if (query != std::string_view::npos && (list == PageExts || list == DynamicExts)) return true;
+  const std::string_view name = text.substr(0, query);
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view ext = name.substr(dot);
+  if (ext.find_first_of("\\:") != std::string_view::npos) return false;
+  std::size_t from = 0;
+  for (std::size_t semi = list.find(';'); semi != std::string_view::npos;
+       semi = list.find(';', from)) {
+    if (SameText(list.substr(from, semi - from), ext)) return true;
+    from = semi + 1;
+  }
+  return false;
+}
+
+TSplitUrl SplitUrl(std::string_view url) {
+  TSplitUrl s;
+  std::string_view t = TrimBlanks(url);
+  const bool isHttp = StartsWithText(t, "http://");
+  if (isHttp) {
+    t.remove_prefix(7);
+    const std::string_view hostPart = t.substr(0, t.find('/'));
+    const std::size_t colon = hostPart.find(':');
+    s.Host.assign(hostPart.substr(0, colon));
+    s.Port = colon == std::string_view::npos ? "80" : std::string(hostPart.substr(colon + 1));
+  } else {
+    s.Port = "80";
+  }
+  const std::size_t firstSlash = t.find('/');
+  t = firstSlash == std::string_view::npos ? std::string_view() : t.substr(firstSlash + 1);
+  for (std::size_t slash = t.find('/'); slash != std::string_view::npos; slash = t.find('/')) {
+    s.Dir.append(t.substr(0, slash));
+    s.Dir += '\\';
+    t.remove_prefix(slash + 1);
+  }
+  s.File.assign(t);
+  if (s.File.empty())
+    s.File = "index.html";
+  else if (HasExtIn(TrimBlanks(url), DynamicExts))
+    s.File += ".html";  // a generated page is saved as HTML
+  if (s.File.find('%') != std::string::npos) s.File = PercentDecode(s.File);
+  if (s.Dir.find('%') != std::string::npos) s.Dir = PercentDecode(s.Dir);
+  for (char& c : s.File)
+    if (c == '\t') c = ' ';
+  // Characters no file name may hold become directory separators, so a query becomes a chain of
+  // directories.
+  for (char& c : s.File)
+    if (ForbiddenNameChars.find(c) != std::string_view::npos) c = '\\';
+  for (char& c : s.Dir)
+    if (ForbiddenNameChars.find(c) != std::string_view::npos) c = '\\';
+  s.Dir = ReplaceAll(s.Dir, "\\\\", "\\");
+  s.File = ReplaceAll(s.File, "\\\\", "\\");
+  // Everything up to the last "\" of the file name moves to the directory chain.
+  if (const std::size_t bs = s.File.rfind('\\'); bs != std::string::npos) {
+    s.Dir.append(s.File, 0, bs + 1);
+    s.File.erase(0, bs + 1);
+  }
+  while (!s.File.empty() && s.File.back() == '.') s.File.pop_back();
+
+  // Whatever the URL holds, every name must stay below the task folder: no "." or ".."
+  // component (also when decoded from %2e or made of "\"), no empty one, none too long.
+  if (isHttp) s.Host = s.Host.empty() ? std::string("_") : SafeName(s.Host);
+  s.Dir = SafeDir(s.Dir);
+  s.File = s.File.empty() ? std::string("index.html") : SafeName(s.File);
+  return s;
+}
+
+std::string RelativeLocalPath(std::string_view target, std::string_view page) {
+  if (!StartsWithText(target, "http://")) return std::string(target);
+  const TSplitUrl p = SplitUrl(page);
+  const TSplitUrl t = SplitUrl(target);
+  const std::vector<std::string_view> pDir = DirComponents(p.Dir);
+  const std::vector<std::string_view> tDir = DirComponents(t.Dir);
+  std::string r;
+  std::size_t common = 0;
+  if (t.Host != p.Host) {
+    // Up from the page's directory to the task folder, down into the other host's folder.
+    for (std::size_t k = 0; k <= pDir.size(); ++k) r += "../";
+    r += t.Host;
+    r += '/';
+  } else {
+    while (common < pDir.size() && common < tDir.size() && pDir[common] == tDir[common]) ++common;
+    for (std::size_t k = common; k < pDir.size(); ++k) r += "../";
+  }
+  for (std::size_t k = common; k < tDir.size(); ++k) {
+    r.append(tDir[k]);
+    r += '/';
+  }
+  r += t.File;
+  return r;
+}
+
+void ForceDirs(std::string_view path) {
+  const std::string native = NativePath(path);
+  std::error_code ec;
+  for (std::size_t bs = path.find('\\'); bs != std::string_view::npos;
+       bs = path.find('\\', bs + 1)) {
+    if (bs == 0) continue;  // the root
+    const std::string prefix = native.substr(0, bs + 1);
+    if (!std::filesystem::is_directory(prefix, ec)) std::filesystem::create_directory(prefix, ec);
+  }
+  if (!native.empty() && !std::filesystem::is_directory(native, ec))
+    std::filesystem::create_directory(native, ec);
+}
+
+std::string LocalPathOf(std::string_view folder, std::string_view url) {
+  const TSplitUrl s = SplitUrl(url);
+  std::string path = folder.empty() ? std::string(".\\") : std::string(folder);
+  // Without a closing separator the host would extend the folder's own name.
+  if (path.back() != '\\' && path.back() != '/') path += '\\';
+  path += s.Host.empty() ? std::string("_") : s.Host;
+  path += '\\';
+  path += s.Dir;
+  path += s.File;
+  return path;
+}
+
+std::string NativePath(std::string_view windowsPath) {
+  std::string out(windowsPath);
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
+
+}  // namespace qm

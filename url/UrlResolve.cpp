@@ -1,0 +1,83 @@
+// Turning the links found in pages, scripts and redirects into absolute URLs.
+#include "url/UrlLib.h"
+
+namespace qm {
+
+std::string SiteRootUrl(std::string_view link, std::string_view base) {
+  std::string_view b = TrimBlanks(base);
+  if (!StartsWithText(b, "http://")) return {};
+  b.remove_prefix(7);
+  if (link.empty() || link[0] != '/') return {};
+  std::string out = "http://";
+  out.append(b.substr(0, b.find('/')));  // the port stays
+  out.append(link);
+  return out;
+}
+
+std::string ResolveRelative(std::string_view link, std::string_view base) {
+  const std::string_view b = TrimBlanks(base);
+  if (!StartsWithText(b, "http://")) return std::string(link);
+  const std::string_view rest = b.substr(7);
+  std::string root;
+  std::string dir;
+  const std::size_t slash = rest.find('/');
+  if (slash != std::string_view::npos) {
+    root = "http://";
+    root.append(rest.substr(0, slash));
+    dir.assign(rest.substr(slash, rest.rfind('/') - slash));
+  } else {
+    root.assign(b);
+  }
+
+  std::string_view l = link;
+  if (l.starts_with("./")) l.remove_prefix(2);
+  auto climb = [&dir] {
+    const std::size_t cut = dir.rfind('/');
+    dir.resize(cut == std::string::npos ? 0 : cut);
+  };
+  while (l.starts_with("../")) {
+    l.remove_prefix(3);
+    climb();
+  }
+  while (l.starts_with("..\\")) {
+    l.remove_prefix(3);
+    climb();
+  }
+  // Backslashes in links written for other systems separate directories too.
+  for (std::size_t bs = l.find('\\'); bs != std::string_view::npos; bs = l.find('\\')) {
+    dir += '/';
+    dir.append(l.substr(0, bs));
+    l.remove_prefix(bs + 1);
+  }
+  root += dir;
+  root += '/';
+  root.append(l);
+  return root;
+}
+
+bool MakeAbsoluteUrl(std::string_view link, std::string_view base, std::string& out) {
+  out.clear();
+  if (link.empty()) return false;
+  const std::string work = link.find("&amp;") == std::string_view::npos
+                               ? std::string(link)
+                               : ReplaceAll(link, "&amp;", "&");
+  std::string result;
+  if (link[0] == '/') {
+    result = SiteRootUrl(work, base);
+  } else if (StartsWithText(link, "http://")) {
+    result = work;
+  } else if (StartsWithText(link, "javascript:") || link.starts_with("mailto:") ||
+             link.find(':') != std::string_view::npos || link[0] == '#') {
+    return false;  // other schemes, fragments, and relative links holding ":" are not followed
+  } else {
+    result = ResolveRelative(work, base);
+  }
+  if (result.empty()) return false;
+  result = ReplaceAll(TrimBlanks(result), "\r\n", "");
+  if (result.find(' ') != std::string::npos) result = EscapeSpaces(result);
+  if (result.empty()) return false;
+  out = std::move(result);
+  return true;
+}
+
+}  // namespace qm

@@ -1,0 +1,185 @@
+// Text helpers of the URL functions: searching, replacing, trimming, percent decoding, hosts.
+#include <array>
+#include <cstring>
+
+#include "url/UrlLib.h"
+
+namespace qm {
+namespace {
+
+constexpr std::array<unsigned char, 256> MakeCaseTable(bool upper) {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    int mapped = c;
+    if (!upper && c >= 'A' && c <= 'Z') mapped = c + 32;
+    if (upper && c >= 'a' && c <= 'z') mapped = c - 32;
+    table[c] = static_cast<unsigned char>(mapped);
+  }
+  return table;
+}
+constexpr auto kLower = MakeCaseTable(false);
+constexpr auto kUpper = MakeCaseTable(true);
+
+inline bool RestMatches(const unsigned char* pattern, const unsigned char* at, std::size_t size) {
+  for (std::size_t k = 1; k < size; ++k)
+    if (kLower[pattern[k]] != kLower[at[k]]) return false;
+  return true;
+}
+
+// Next 0-based index >= from (and <= last) holding byte c; last + 1 when there is none.
+inline std::size_t NextByte(const unsigned char* text, unsigned char c, std::size_t from,
+                            std::size_t last) {
+  if (from > last) return last + 1;
+  const void* hit = std::memchr(text + from, c, last - from + 1);
+  return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - text) : last + 1;
+}
+
+int HexDigitValue(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return static_cast<int>(c) - 48;  // odd digits still give a byte, as old links expect
+}
+
+}  // namespace
+
+std::size_t PosText(std::string_view pattern, std::string_view text, std::size_t start) {
+  if (start < 1) start = 1;
+  const std::size_t m = pattern.size();
+  const std::size_t n = text.size();
+  if (m == 0 || start > n || m > n - (start - 1)) return 0;
+  const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* p = reinterpret_cast<const unsigned char*>(pattern.data());
+  const std::size_t last = n - m;  // last index where the pattern still fits
+  const unsigned char lo = kLower[p[0]];
+  const unsigned char up = kUpper[p[0]];
+  std::size_t i = start - 1;
+  if (lo == up) {
+    for (;;) {
+      i = NextByte(t, lo, i, last);
+      if (i > last) return 0;
+      if (RestMatches(p, t + i, m)) return i + 1;
+      ++i;
+    }
+  }
+  // A letter: keep the next hit of each case and try the earlier one.
+  std::size_t nextLo = NextByte(t, lo, i, last);
+  std::size_t nextUp = NextByte(t, up, i, last);
+  for (;;) {
+    const std::size_t at = nextLo < nextUp ? nextLo : nextUp;
+    if (at > last) return 0;
+    if (RestMatches(p, t + at, m)) return at + 1;
+    if (at == nextLo)
+      nextLo = NextByte(t, lo, at + 1, last);
+    else
+      nextUp = NextByte(t, up, at + 1, last);
+  }
+}
+
+std::size_t LastPos(std::string_view pattern, std::string_view text) {
+  if (pattern.empty()) return 0;
+  const std::size_t at = text.rfind(pattern);
+  return at == std::string_view::npos ? 0 : at + 1;
+}
+
+std::string TextBetween(std::string_view text, std::string_view open, std::string_view close) {
+  const std::size_t p = PosText(open, text);
+  const std::size_t q = PosText(close, text);
+  if (p == 0 || p + open.size() >= q) return {};
+  return std::string(text.substr(p + open.size() - 1, q - p - open.size()));
+}
+
+std::string TextBetweenExact(std::string_view text, std::string_view open, std::string_view close) {
+  const std::size_t p = open.empty() ? 0 : text.find(open) + 1;
+  const std::size_t q = close.empty() ? 0 : text.find(close) + 1;  // npos + 1 wraps to 0
+  if (p == 0 || p + open.size() >= q) return {};
+  return std::string(text.substr(p + open.size() - 1, q - p - open.size()));
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view oldText, std::string_view newText) {
+  if (oldText == newText || oldText.empty()) return std::string(text);
+  std::size_t at = text.find(oldText);
+  if (at == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t from = 0;
+  while (at != std::string_view::npos) {
+    out.append(text.substr(from, at - from));
+    out.append(newText);
+    from = at + oldText.size();
+    // Later occurrences are matched without regard to case.
+    const std::size_t next = PosText(oldText, text, from + 1);
+    at = next == 0 ? std::string_view::npos : next - 1;
+  }
+  out.append(text.substr(from));
+  return out;
+}
+
+std::string EscapeSpaces(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == ' ')
+      out += "%20";
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::string PercentDecode(std::string_view text) {
+  // Decoding restarts at the byte just produced, so a decoded "%" takes the next two bytes as
+  // its digits (%2541 gives A). A "%" without two bytes after it stays as it is.
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    while (c == '%' && i + 2 < text.size()) {
+      const int value = HexDigitValue(static_cast<unsigned char>(text[i + 1])) * 16 +
+                        HexDigitValue(static_cast<unsigned char>(text[i + 2]));
+      c = static_cast<unsigned char>(value & 0xFF);
+      i += 2;
+    }
+    out += static_cast<char>(c);
+    ++i;
+  }
+  return out;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t b = 0;
+  std::size_t e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+  return text.substr(b, e - b);
+}
+
+bool StartsWithText(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t k = 0; k < prefix.size(); ++k)
+    if (kLower[static_cast<unsigned char>(text[k])] !=
+        kLower[static_cast<unsigned char>(prefix[k])])
+      return false;
+  return true;
+}
+
+std::string HostOf(std::string_view url) {
+  std::string_view t = TrimBlanks(url);
+  if (!StartsWithText(t, "http://")) return {};
+  t.remove_prefix(7);
+  t = t.substr(0, t.find('/'));
+  return std::string(t.substr(0, t.find(':')));
+}
+
+std::string DomainOf(std::string_view host) {
+  const std::size_t first = host.find('.');
+  if (first == std::string_view::npos || first == host.rfind('.')) return std::string(host);
+  return std::string(host.substr(first + 1));
+}
+
+bool SameHost(std::string_view a, std::string_view b) {
+  return HostOf(a) == HostOf(b);
+}
+
+}  // namespace qm
