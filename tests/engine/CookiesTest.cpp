@@ -1,0 +1,127 @@
+// Cookie lists, the Cookie header and the local cookie store.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "engine/CookiesApi.h"
+#include "engine/HttpClient.h"
+#include "support/RawHttpServer.h"
+#include "support/TempDir.h"
+
+namespace qm {
+namespace {
+
+TEST(CookieList, ParsingSetsReplacesAndRemovesByName) {
+  TCookieList list;
+  ParseCookieString("a=1; b=2", list);
+  EXPECT_EQ(list, (TCookieList{"a=1", "b=2"}));
+  ParseCookieString("a=3", list);
+  EXPECT_EQ(list, (TCookieList{"a=3", "b=2"}));
+  ParseCookiePair(" a = ", list);  // an empty value removes the name
+  EXPECT_EQ(list, (TCookieList{"b=2"}));
+  ParseCookiePair("novalue", list);  // no "=": ignored
+  ParseCookiePair("=orphan", list);  // no name: ignored
+  EXPECT_EQ(list, (TCookieList{"b=2"}));
+  ParseCookiePair("  c = x=y ", list);  // split at the first "=" only
+  EXPECT_EQ(list, (TCookieList{"b=2", "c=x=y"}));
+}
+
+TEST(CookieList, OnlySemicolonSpaceSeparatesParts) {
+  TCookieList list;
+  ParseCookieString("  a=1;b=2  ", list);
+  EXPECT_EQ(list, (TCookieList{"a=1;b=2"}));
+  EXPECT_EQ(JoinCookies(list), "a=1;b=2");
+  TCookieList empty;
+  EXPECT_EQ(JoinCookies(empty), "");
+  EXPECT_EQ(JoinCookies(TCookieList{" a=1 ", "b=2"}), "a=1; b=2");
+}
+
+TEST(CookieList, SetCookieLinesKeepOnlyTheFirstPair) {
+  THttpResponse response;
+  response.RawHeaders = {"Content-Type: text/html", "Set-Cookie: sid=xyz; path=/; HttpOnly",
+                         "SET-COOKIE:  lang = zh ", "X-Set-Cookie: no=1", "set-cookie: flag"};
+  TCookieList list{"sid=old"};
+  EXPECT_TRUE(MergeSetCookies(response, list));
+  EXPECT_EQ(list, (TCookieList{"sid=xyz", "lang=zh"}));
+
+  THttpResponse none;
+  none.RawHeaders = {"Content-Length: 3"};
+  EXPECT_FALSE(MergeSetCookies(none, list));
+}
+
+TEST(CookieHeader, EmptyListLeavesAnEarlierHeaderInPlace) {
+  test::RawHttpServer server(
+      [](const std::string&) { return test::RawHttpServer::Answer("HTTP/1.1 200 OK", {}, ""); });
+  THttpClient client;
+  SetCookieHeader(client, TCookieList{"a=1", "b=2"});
+  client.Head(server.BaseUrl() + "/1");
+  SetCookieHeader(client, TCookieList{});
+  client.Head(server.BaseUrl() + "/2");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(requests[0].find("\r\nCookie: a=1; b=2\r\n"), std::string::npos);
+  EXPECT_NE(requests[1].find("\r\nCookie: a=1; b=2\r\n"), std::string::npos);
+}
+
+class CookieStore : public ::testing::Test {
+ protected:
+  std::string WriteStore(const std::string& text) {
+    const auto path = dir_.Path() / "cookies.txt";
+    test::WriteFileBytes(path, text);
+    return path.string();
+  }
+  static std::string Line(const std::string& domain, const std::string& sub,
+                          const std::string& path, const std::string& secure, long long expires,
+                          const std::string& name, const std::string& value) {
+    return domain + "\t" + sub + "\t" + path + "\t" + secure + "\t" + std::to_string(expires) +
+           "\t" + name + "\t" + value + "\n";
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(CookieStore, MatchesHostPathSchemeAndExpiry) {
+  const long long later = static_cast<long long>(std::time(nullptr)) + 86400;
+  const std::string store =
+      WriteStore("# Netscape HTTP Cookie File\n" +
+                 Line(".example.test", "TRUE", "/", "FALSE", later, "site", "1") +
+                 Line("www.example.test", "FALSE", "/shop", "FALSE", 0, "cart", "9") +
+                 Line("example.test", "FALSE", "/", "FALSE", later, "exact", "e") +
+                 Line("www.example.test", "FALSE", "/", "TRUE", later, "secure", "s") +
+                 Line("www.example.test", "FALSE", "/", "FALSE", 1000, "expired", "x") +
+                 "#HttpOnly_www.example.test\tFALSE\t/\tFALSE\t0\thidden\th\n" +
+                 Line("other.test", "TRUE", "/", "FALSE", later, "foreign", "f") + "broken line\n");
+
+  EXPECT_EQ(StoreCookiesFor(store, "http://www.example.test/shop/cart.php?id=1"),
+            "site=1; cart=9; hidden=h");
+  EXPECT_EQ(StoreCookiesFor(store, "http://WWW.Example.test:8080/shopping"), "site=1; hidden=h");
+  EXPECT_EQ(StoreCookiesFor(store, "https://www.example.test/"), "site=1; secure=s; hidden=h");
+  EXPECT_EQ(StoreCookiesFor(store, "http://example.test/"), "site=1; exact=e");
+  EXPECT_EQ(StoreCookiesFor(store, "http://badexample.test/"), "");
+  EXPECT_EQ(StoreCookiesFor(store, "not a url"), "");
+}
+
+TEST_F(CookieStore, LoadSystemCookiesReadsTheStoreNamedByTheEnvironment) {
+  const std::string store = WriteStore(Line("127.0.0.1", "FALSE", "/", "FALSE", 0, "sid", "abc") +
+                                       Line("127.0.0.1", "FALSE", "/", "FALSE", 0, "lang", "zh"));
+  const char* old = std::getenv("QUILLMOSS_COOKIES");
+  const std::string saved = old ? old : "";
+  setenv("QUILLMOSS_COOKIES", store.c_str(), 1);
+  EXPECT_EQ(CookieStorePath(), store);
+  TCookieList list{"lang=en", "keep=1"};
+  LoadSystemCookies("http://127.0.0.1:8080/index.html", list);
+  EXPECT_EQ(list, (TCookieList{"lang=zh", "keep=1", "sid=abc"}));
+
+  // A missing store changes nothing.
+  setenv("QUILLMOSS_COOKIES", (dir_.Path() / "absent.txt").c_str(), 1);
+  LoadSystemCookies("http://127.0.0.1/", list);
+  EXPECT_EQ(list.size(), 3u);
+
+  unsetenv("QUILLMOSS_COOKIES");
+  const char* home = std::getenv("HOME");
+  EXPECT_EQ(CookieStorePath(), std::string(home ? home : ".") + "/.config/quillmoss/cookies.txt");
+  if (old) setenv("QUILLMOSS_COOKIES", saved.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace qm
