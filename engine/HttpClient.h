@@ -120,6 +120,10 @@ class THttpClient {
     return extraHeaders_;
   }
 
+  // Scratch for the redirect handler: the target it settled on at the previous hop of the request
+  // in progress. Cleared when a request starts.
+  std::string ChainTarget;
+
   // ---- response of the last request ----
   const THttpResponse& Response() const { return response_; }
   // The URL the last request ended at (after the redirects it followed).

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <limits>
 #include <mutex>
+#include <utility>
 
 #include "engine/TaskRegistry.h"
 #include "platform/Pacing.h"
@@ -104,9 +105,20 @@ void IdHTTP1Redirect(THttpClient& sender, std::string& location) {
   // A location that cannot be made absolute is followed as it is, with no stub and no record.
   if (!MakeAbsoluteUrl(location, current, resolved) || resolved.empty()) return;
   location = resolved;
+  // A redirect back to the requested URL itself (a cookie round trip) moves nothing.
+  if (resolved == current) return;
   WriteStub(RedirectStubPath(task->Folder, current),
             RedirectStubPage(RelativeLocalPath(resolved, current)));
+  const bool created = task->FindUrl(resolved) < 0;
   task->RedirectUrl(current, resolved);
+  // Every hop is recorded for the requested URL, so an entry the previous hop created is left
+  // claimed by nobody: hand it back to the workers, or the table would never be finished.
+  const std::string previous = std::exchange(sender.ChainTarget, created ? resolved : "");
+  if (!previous.empty() && previous != resolved) {
+    const std::int32_t orphan = task->FindUrl(previous);
+    if (orphan >= 0 && task->GetStatus(orphan) == InProgress)
+      task->SetStatus(orphan, NotDownloaded);
+  }
 }
 
 void IdHTTP1WorkBegin(THttpClient& sender, TWorkMode, std::int64_t expected) {
