@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <thread>
 
 #include "engine/CookiesApi.h"
@@ -132,6 +134,49 @@ TEST(HttpClientResponse, FieldsTheWorkersRead) {
   EXPECT_EQ(r.LastModified, UnixToLocalDateTime(784887151));
   EXPECT_EQ(r.HeaderValue("content-location"), "http://127.0.0.1/real.html");
   EXPECT_EQ(r.HeaderValues("Set-Cookie"), (std::vector<std::string>{"sid=xyz; path=/", "lang=zh"}));
+}
+
+// Runs fn with the local time zone set to a POSIX TZ text, then restores the old one.
+template <typename Fn>
+void InTimeZone(const char* tz, Fn fn) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old ? old : "";
+  setenv("TZ", tz, 1);
+  tzset();
+  fn();
+  if (old)
+    setenv("TZ", saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+}
+
+TEST(HttpClientResponse, LastModifiedIsShiftedFromGmtToLocalTime) {
+  RawHttpServer server([](const std::string& req) {
+    RawAnswer a;
+    a.Bytes = RequestLine(req).find("/dated") != std::string::npos
+                  ? "HTTP/1.1 200 OK\r\nLast-Modified: Tue, 15 Nov 1994 08:12:31 GMT\r\n"
+                    "Content-Length: 0\r\n\r\n"
+                  : "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+    return a;
+  });
+  THttpClient client;
+  InTimeZone("JST-9", [&] {
+    client.Head(server.BaseUrl() + "/dated");
+    // 1994-11-15 is day 34653; 08:12:31 GMT is 17:12:31 at UTC+9.
+    EXPECT_NEAR(client.Response().LastModified, 34653 + (17 * 3600 + 12 * 60 + 31) / 86400.0, 1e-9);
+    client.Head(server.BaseUrl() + "/undated");
+    // 0 shifted by nine hours would pass for a date: it stays at "no date".
+    EXPECT_EQ(client.Response().LastModified, 0.0);
+  });
+  InTimeZone("CST-8", [&] {
+    client.Head(server.BaseUrl() + "/undated");
+    EXPECT_NEAR(client.Response().LastModified, 1.0 / 3.0, 1e-12);
+  });
+  InTimeZone("EST5", [&] {
+    client.Head(server.BaseUrl() + "/undated");
+    EXPECT_NEAR(client.Response().LastModified, -5.0 / 24.0, 1e-12);
+  });
 }
 
 TEST(HttpClientResponse, MissingLengthAndDateMeanZeroAndNoDate) {

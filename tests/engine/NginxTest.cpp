@@ -1,7 +1,7 @@
 // The client against a real web server (a private nginx on a free port of 127.0.0.1): sizes,
 // dates, whole and sliced downloads, errors and redirects as a real server words them.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <ctime>
