@@ -49,7 +49,7 @@ std::string SafeName(std::string_view name) {
   std::string out(name);
   for (char& c : out)
     if (c == '\\' || c == '/' || c == '\0') c = '_';
-  if (out == "." || out == "..") out.insert(0, "_");
+  if (out == "." || out == "..") return out == "." ? std::string("_.") : std::string("_..");
   if (out.size() > kMaxNameBytes) out = ShortenName(out);
   return out;
 }
@@ -142,8 +142,8 @@ TSplitUrl SplitUrl(std::string_view url) {
     if (ForbiddenNameChars.find(c) != std::string_view::npos) c = '\\';
   for (char& c : s.Dir)
     if (ForbiddenNameChars.find(c) != std::string_view::npos) c = '\\';
-  s.Dir = ReplaceAll(s.Dir, "\\\\", "\\");
-  s.File = ReplaceAll(s.File, "\\\\", "\\");
+  if (s.Dir.find("\\\\") != std::string::npos) s.Dir = ReplaceAll(s.Dir, "\\\\", "\\");
+  if (s.File.find("\\\\") != std::string::npos) s.File = ReplaceAll(s.File, "\\\\", "\\");
   // Everything up to the last "\" of the file name moves to the directory chain.
   if (const std::size_t bs = s.File.rfind('\\'); bs != std::string::npos) {
     s.Dir.append(s.File, 0, bs + 1);
@@ -187,8 +187,8 @@ std::string RelativeLocalPath(std::string_view target, std::string_view page) {
 void ForceDirs(std::string_view path) {
   const std::string native = NativePath(path);
   std::error_code ec;
-  for (std::size_t bs = path.find('\\'); bs != std::string_view::npos;
-       bs = path.find('\\', bs + 1)) {
+  for (std::size_t bs = path.find_first_of("\\/"); bs != std::string_view::npos;
+       bs = path.find_first_of("\\/", bs + 1)) {
     if (bs == 0) continue;  // the root
     const std::string prefix = native.substr(0, bs + 1);
     if (!std::filesystem::is_directory(prefix, ec)) std::filesystem::create_directory(prefix, ec);

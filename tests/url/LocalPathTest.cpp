@@ -135,6 +135,8 @@ TEST(ForceDirs, CreatesEveryMissingLevel) {
   EXPECT_TRUE(std::filesystem::is_directory(tmp.Path() / "h" / "a" / "b"));
   ForceDirs(folder + "h\\c\\d");
   EXPECT_TRUE(std::filesystem::is_directory(tmp.Path() / "h" / "c" / "d"));
+  ForceDirs(tmp.Path().string() + "/m/n\\o");  // a native folder with local levels below it
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.Path() / "m" / "n" / "o"));
   ForceDirs(folder + "h\\a\\b\\");  // existing levels are fine
   EXPECT_TRUE(std::filesystem::is_directory(tmp.Path() / "h" / "a" / "b"));
   // A file in the way: the call gives up quietly.
