@@ -23,7 +23,7 @@ bool SameHost(std::string_view a, std::string_view b);
 std::string EscapeSpaces(std::string_view text);
 std::string PercentDecode(std::string_view text);
 std::string ReplaceAll(std::string_view text, std::string_view oldText, std::string_view newText);
-// Case-insensitive search of pattern in text from the 1-based position start.
+// Case-insensitive search of pattern in text from the 1-based position start (0 counts as 1).
 std::size_t PosText(std::string_view pattern, std::string_view text, std::size_t start = 1);
 // 1-based position of the last exact occurrence.
 std::size_t LastPos(std::string_view pattern, std::string_view text);
@@ -57,9 +57,13 @@ struct TSplitUrl {
   std::string Host;  // without port, as written; empty for a non-http:// text
   std::string Port;  // "80" when none
   std::string Dir;   // components each followed by "\", empty for the site root
-  std::string File;  // file name
+  std::string File;  // file name, never empty
 };
 
+// Every name it gives (host, each dir component, file) is a safe local name: never empty (an
+// http:// URL without host gets "_"), never "." or ".." ("." components are dropped, ".." becomes
+// "_.."), without "\", "/" or NUL, at most 240 bytes. The URL table's key, the local file and the
+// relative links all come from this one split.
 TSplitUrl SplitUrl(std::string_view url);
 // The text that replaces a link to `target` in the saved page `page` ("/" separators).
 std::string RelativeLocalPath(std::string_view target, std::string_view page);
