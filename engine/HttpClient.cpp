@@ -231,7 +231,7 @@ static int OnProgress(void* clientp, curl_off_t, curl_off_t, curl_off_t, curl_of
   auto* ex = static_cast<THttpClient::Exchange*>(clientp);
   try {
     // libcurl calls this at least about once a second, also while nothing arrives.
-    if (ex->Self->Aborted() || (ex->Self->AbortCheck && ex->Self->AbortCheck())) {
+    if (ex->Self->ShouldAbort()) {
       ex->AbortedByUs = true;
       return 1;
     }
@@ -262,6 +262,7 @@ void THttpClient::CopySettingsFrom(const THttpClient& other) {
   OnWorkBegin = other.OnWorkBegin;
   OnWork = other.OnWork;
   OnWorkEnd = other.OnWorkEnd;
+  OnQueryStop = other.OnQueryStop;
 }
 
 void THttpClient::SetExtraHeader(const std::string& name, const std::string& value) {
@@ -303,8 +304,8 @@ std::vector<std::string> THttpClient::RequestHeaderLines() const {
   return lines;
 }
 
-bool THttpClient::ShouldAbort() const {
-  return Aborted() || (AbortCheck && AbortCheck());
+bool THttpClient::ShouldAbort() {
+  return Aborted() || (AbortCheck && AbortCheck()) || (OnQueryStop && OnQueryStop(*this));
 }
 
 void THttpClient::ConfigureHandle() {

@@ -81,6 +81,7 @@ class THttpClient {
       std::function<void(THttpClient& sender, TWorkMode mode, std::int64_t expected)>;
   using WorkHandler = std::function<void(THttpClient& sender, TWorkMode mode, std::int64_t count)>;
   using WorkEndHandler = std::function<void(THttpClient& sender, TWorkMode mode)>;
+  using StopQuery = std::function<bool(THttpClient& sender)>;
 
   THttpClient();
   ~THttpClient();
@@ -88,7 +89,8 @@ class THttpClient {
   THttpClient& operator=(const THttpClient&) = delete;
 
   // Copies the template settings of another client: redirect following, buffer sizes,
-  // User-Agent, the four event handlers and the limits. Nothing else (no headers, no tag).
+  // User-Agent, the event handlers, the stop query and the limits. Nothing else (no headers, no
+  // tag, no AbortCheck).
   void CopySettingsFrom(const THttpClient& other);
 
   // ---- requests (blocking; raise EHttpError and its subclasses) ----
@@ -106,6 +108,9 @@ class THttpClient {
   WorkBeginHandler OnWorkBegin;
   WorkHandler OnWork;
   WorkEndHandler OnWorkEnd;
+  // Polled during transfers like AbortCheck, but shared by all clients of the template: true when
+  // the run this client serves has been stopped.
+  StopQuery OnQueryStop;
 
   // ---- per-request settings, kept until changed ----
   std::string Referer;          // no Referer header when empty
@@ -141,6 +146,8 @@ class THttpClient {
   // An extra stop condition polled during transfers on the client's own thread (for example "the
   // worker was asked to terminate or its task was stopped"). True aborts like Abort().
   std::function<bool()> AbortCheck;
+  // Abort(), AbortCheck or OnQueryStop asks the transfer to stop (on the client's own thread).
+  bool ShouldAbort();
 
   struct Exchange;  // one request and its response on the wire (implementation detail)
 
@@ -149,7 +156,6 @@ class THttpClient {
   void PerformOne(Exchange& ex);
   void ConfigureHandle();
   std::vector<std::string> RequestHeaderLines() const;
-  bool ShouldAbort() const;
 
   void* curl_ = nullptr;  // CURL*
   THttpResponse response_;

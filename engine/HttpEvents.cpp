@@ -67,6 +67,7 @@ THttpClient& HttpTemplate() {
     c->OnWorkBegin = &IdHTTP1WorkBegin;
     c->OnWork = &IdHTTP1Work;
     c->OnWorkEnd = &IdHTTP1WorkEnd;
+    c->OnQueryStop = &IdHTTP1StopRequested;
     return c;
   }();
   return *templ;
@@ -131,6 +132,15 @@ void IdHTTP1Work(THttpClient& sender, TWorkMode, std::int64_t count) {
 
 void IdHTTP1WorkEnd(THttpClient& sender, TWorkMode) {
   if (auto meter = MeterOf(sender)) meter->EndWork(Now());
+}
+
+bool IdHTTP1StopRequested(THttpClient& sender) {
+  TTask* task = FindTask(TaskIndexOf(sender));
+  if (!task || task->State.load() != Stopped) return false;
+  // Only a client registered with that task: an unregistered client's tag means nothing.
+  std::lock_guard<std::mutex> guard(task->WorkersLock);
+  const std::size_t worker = WorkerIndexOf(sender);
+  return worker < task->HttpClients.size() && task->HttpClients[worker] == &sender;
 }
 
 }  // namespace qm

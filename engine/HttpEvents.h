@@ -11,7 +11,8 @@
 namespace qm {
 
 // The template client held by the program: redirects followed, buffers 102400/10240 bytes, the
-// program's User-Agent and the four handlers below. Change it on the main thread only.
+// program's User-Agent, the four handlers and the stop query below. Change it on the main thread
+// only.
 THttpClient& HttpTemplate();
 // A fresh client with the template's settings copied (one per worker, per run).
 std::unique_ptr<THttpClient> MakeHttpClient();
@@ -25,6 +26,9 @@ void IdHTTP1Redirect(THttpClient& sender, std::string& location);
 void IdHTTP1WorkBegin(THttpClient& sender, TWorkMode mode, std::int64_t expected);
 void IdHTTP1Work(THttpClient& sender, TWorkMode mode, std::int64_t count);
 void IdHTTP1WorkEnd(THttpClient& sender, TWorkMode mode);
+// The template's stop query: true when the client still serves a task whose run was stopped, so
+// that Stop ends a transfer in progress instead of waiting for it.
+bool IdHTTP1StopRequested(THttpClient& sender);
 
 // The stub page that replaces a redirected URL's local file: it refreshes to `relativeTarget`.
 std::string RedirectStubPage(const std::string& relativeTarget);
