@@ -137,10 +137,13 @@ void IdHTTP1WorkEnd(THttpClient& sender, TWorkMode) {
 bool IdHTTP1StopRequested(THttpClient& sender) {
   TTask* task = FindTask(TaskIndexOf(sender));
   if (!task || task->State.load() != Stopped) return false;
-  // Only a client registered with that task: an unregistered client's tag means nothing.
+  // Only a client registered with that task (an unregistered client's tag means nothing), and
+  // only once the stop has dismissed the workers: a task is also "stopped" between its creation
+  // and the start of its first run.
   std::lock_guard<std::mutex> guard(task->WorkersLock);
   const std::size_t worker = WorkerIndexOf(sender);
-  return worker < task->HttpClients.size() && task->HttpClients[worker] == &sender;
+  return worker < task->HttpClients.size() && task->HttpClients[worker] == &sender &&
+         worker >= task->Workers.size();
 }
 
 }  // namespace qm
