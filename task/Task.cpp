@@ -1,0 +1,319 @@
+#include "task/Task.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "task/HttpWork.h"
+#include "task/TaskIndex.h"
+
+namespace qm {
+namespace {
+
+constexpr std::int32_t kGrowStep = 10000;
+constexpr int kMaxRedirectHops = 10;
+
+}  // namespace
+
+TTask::TTask() : index_(std::make_unique<LookupIndex>()) {
+  // The script evaluator is created by the analysis side; a fresh task starts stopped.
+  RunStart = Now();
+}
+
+TTask::~TTask() = default;
+
+bool TTask::GrowTable(std::int32_t minCapacity) {
+  if (minCapacity <= static_cast<std::int32_t>(Urls.size())) return true;
+  const std::size_t oldSize = UrlFlags.size();
+  const std::size_t newSize = static_cast<std::size_t>(Count) + kGrowStep;
+  // The flags grow first and are cut back on failure, so they are never shorter than the table.
+  try {
+    UrlFlags.resize(newSize);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  try {
+    Urls.resize(newSize);
+  } catch (const std::exception&) {
+    UrlFlags.resize(oldSize);
+    return false;
+  }
+  return true;
+}
+
+std::int32_t TTask::AddUrl(const TExtendUrlRec& rec) {
+  TLockGuard guard(TableLock);
+  ++Count;
+  if (!GrowTable(Count)) {
+    --Count;  // the slot was never there
+    return -1;
+  }
+  const std::int32_t n = Count - 1;
+  TExtendUrlRec& slot = Urls[static_cast<std::size_t>(n)];
+  slot = rec;
+  slot.Kind = 1;
+  slot.RedirectId = -1;
+  slot.NextId = -1;
+  slot.FirstChildId = -1;
+  UrlFlagRec& flags = UrlFlags[static_cast<std::size_t>(n)];
+  flags.Checked = 0;
+  flags.HasCookies = 0;
+  flags.Cookies.clear();
+
+  const std::int32_t node = ForceDirPath(LookupKeyOf(slot.Url.View()));
+  if (node < 0) {
+    // The slot stays used but hangs nowhere in the tree.
+    slot.ParentId = -1;
+    slot.PrevId = -1;
+    slot.LastChildId = -1;
+    return -1;
+  }
+  LinkUrlNode(node, n);
+  ++Total;
+  return n;
+}
+
+std::int32_t TTask::FindUrl(std::string_view url) {
+  // A stored URL holds at most 127 bytes, so a longer argument is never found.
+  if (url.size() > 127) return -1;
+  const std::string key = LookupKeyOf(url);
+  TLockGuard guard(TableLock);
+  const std::int32_t node = FindDirPath(key);
+  if (node < 0) return -1;
+  return FindUrlChild(node, url);
+}
+
+std::int32_t TTask::ResolveIndex(std::int32_t index) {
+  TLockGuard guard(TableLock);
+  const auto capacity = static_cast<std::int32_t>(Urls.size());
+  if (index < 0 || index >= capacity) return index;
+  // At most ten hops: this also ends redirect loops.
+  for (int hop = 0; hop < kMaxRedirectHops; ++hop) {
+    const std::int32_t next = Urls[static_cast<std::size_t>(index)].RedirectId;
+    if (next < 0 || next >= capacity) break;
+    index = next;
+  }
+  return index;
+}
+
+std::string TTask::GetUrl(std::int32_t index) {
+  TLockGuard guard(TableLock);
+  return GetRawUrl(ResolveIndex(index));
+}
+
+std::string TTask::GetRawUrl(std::int32_t index) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return {};
+  return Urls[static_cast<std::size_t>(index)].Url.Get();
+}
+
+TExtendUrlRec TTask::CopyRecord(std::int32_t index) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) {
+    TExtendUrlRec empty = EmptyUrlRec();
+    empty.RedirectId = -1;
+    return empty;
+  }
+  return Urls[static_cast<std::size_t>(index)];
+}
+
+#define QM_TASK_GETTER(Type, Name, Field, Fallback)                             \
+  Type TTask::Name(std::int32_t index) {                                        \
+    TLockGuard guard(TableLock);                                                \
+    if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return Fallback; \
+    return Urls[static_cast<std::size_t>(index)].Field;                         \
+  }
+
+QM_TASK_GETTER(std::int32_t, GetStatus, Status, -1)
+QM_TASK_GETTER(std::int32_t, GetKind, Kind, -1)
+QM_TASK_GETTER(std::int32_t, GetContentKind, ContentKind, -1)
+QM_TASK_GETTER(std::int32_t, GetSize, Size, 0)
+QM_TASK_GETTER(TDateTime, GetFileTime, FileTime, 0)
+QM_TASK_GETTER(std::int32_t, GetLayer, Layer, 0)
+#undef QM_TASK_GETTER
+
+namespace {
+
+// The counter kept for a status, nullptr for statuses without one.
+std::int32_t* CounterOf(TTask& task, std::int32_t status) {
+  switch (status) {
+    case NotDownloaded: return &task.NotDownloadedCount;
+    case Downloaded: return &task.DownloadedCount;
+    case Saved: return &task.SavedCount;
+    case DownloadError: return &task.ErrorCount;
+    case AnalysisError: return &task.AnalysisErrorCount;
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+bool TTask::SetStatus(std::int32_t index, std::int32_t status) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return false;
+  TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
+  if (rec.Status == status) return false;
+  if (std::int32_t* old = CounterOf(*this, rec.Status)) --*old;
+  if (std::int32_t* now = CounterOf(*this, status)) ++*now;
+  if (status == Saved) SavedBytes += rec.Size;
+  rec.Status = status;
+  return true;
+}
+
+bool TTask::SetContentKind(std::int32_t index, std::int32_t value) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return false;
+  TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
+  if (rec.ContentKind == value) return false;
+  rec.ContentKind = value;
+  return true;
+}
+
+void TTask::SetSize(std::int32_t index, std::int32_t bytes) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return;
+  Urls[static_cast<std::size_t>(index)].Size = bytes;
+}
+
+void TTask::SetFileTime(std::int32_t index, TDateTime time) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return;
+  Urls[static_cast<std::size_t>(index)].FileTime = time;
+}
+
+std::int32_t TTask::GetCount() {
+  TLockGuard guard(TableLock);
+  return Count;
+}
+
+std::int32_t TTask::Recount() {
+  TLockGuard guard(TableLock);
+  NotDownloadedCount = SavedCount = ErrorCount = AnalysisErrorCount = DownloadedCount = 0;
+  SavedBytes = 0;
+  Total = 0;
+  const std::int32_t end = std::min<std::int32_t>(Count, static_cast<std::int32_t>(Urls.size()));
+  for (std::int32_t i = 0; i < end; ++i) {
+    const TExtendUrlRec& rec = Urls[static_cast<std::size_t>(i)];
+    if (rec.Kind != 1 || rec.Status == Redirected) continue;
+    ++Total;
+    if (std::int32_t* counter = CounterOf(*this, rec.Status)) ++*counter;
+    if (rec.Status == Downloaded || rec.Status == Saved) SavedBytes += rec.Size;
+  }
+  if (Total == 0) return 0;
+  return static_cast<std::int32_t>((static_cast<std::int64_t>(SavedCount) + ErrorCount) * 100 /
+                                   Total);
+}
+
+std::int32_t TTask::RedirectRecord(std::int32_t index, std::string_view newUrl) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return -1;
+  std::int32_t target = FindUrl(newUrl);
+  if (target == -1) {
+    // The target is new: it inherits the entry's depth, referrer and kind and is taken up by
+    // the worker that met the redirect.
+    TExtendUrlRec copy = Urls[static_cast<std::size_t>(index)];
+    copy.Status = InProgress;
+    copy.Url.Set(newUrl);
+    copy.OwnBase = 1;
+    target = AddUrl(copy);
+  } else {
+    SetStatus(target, Redirected);
+  }
+  TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
+  rec.RedirectId = target;
+  rec.Status = Redirected;
+  return target;
+}
+
+std::int32_t TTask::RedirectUrl(std::string_view oldUrl, std::string_view newUrl) {
+  TLockGuard guard(TableLock);
+  const std::int32_t index = FindUrl(oldUrl);
+  if (index < 0) return -1;
+  return RedirectRecord(index, newUrl);
+}
+
+std::string TTask::ResolveBase(std::string_view url, bool& changed) {
+  TLockGuard guard(TableLock);
+  std::string result(url);
+  const std::int32_t index = FindUrl(url);
+  if (index >= 0) result = GetUrl(index);
+  changed = result != url;
+  return result;
+}
+
+std::int32_t TTask::PushAnalysis(std::int32_t index) {
+  TLockGuard guard(TableLock);
+  AnalysisQueue.push_back(index);
+  return static_cast<std::int32_t>(AnalysisQueue.size()) - 1;
+}
+
+std::int32_t TTask::PopAnalysis() {
+  TLockGuard guard(TableLock);
+  if (AnalysisQueue.empty()) return -1;
+  const std::int32_t index = AnalysisQueue.back();
+  AnalysisQueue.pop_back();
+  return index;
+}
+
+bool TTask::IsChecked(std::int32_t index) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(UrlFlags.size())) return false;
+  return UrlFlags[static_cast<std::size_t>(index)].Checked != 0;
+}
+
+bool TTask::SetChecked(std::int32_t index, bool value) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(UrlFlags.size())) return false;
+  std::uint8_t& checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
+  const std::uint8_t wanted = value ? 1 : 0;
+  if (checked == wanted) return false;
+  checked = wanted;
+  return true;
+}
+
+bool TTask::SetCookies(std::int32_t index, const std::string& text) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(UrlFlags.size())) return false;
+  UrlFlagRec& flags = UrlFlags[static_cast<std::size_t>(index)];
+  flags.HasCookies = 1;
+  flags.Cookies = text;
+  return true;
+}
+
+bool TTask::FindInheritedCookies(std::int32_t index, std::string& cookies) {
+  TLockGuard guard(TableLock);
+  const auto size = static_cast<std::int32_t>(std::min(Urls.size(), UrlFlags.size()));
+  auto valid = [size](std::int32_t i) { return i >= 0 && i < size; };
+  if (!valid(index)) return false;
+  std::int32_t r = Urls[static_cast<std::size_t>(index)].ReferId;
+  // The referrer chain of a sound table ends at the start record; the step limit ends a chain
+  // that loops elsewhere (a damaged task file).
+  for (std::int32_t steps = 0; valid(r) && steps <= Count; ++steps) {
+    if (UrlFlags[static_cast<std::size_t>(r)].HasCookies != 0) {
+      cookies = UrlFlags[static_cast<std::size_t>(r)].Cookies;
+      return true;
+    }
+    const std::int32_t up = Urls[static_cast<std::size_t>(r)].ReferId;
+    if (UrlFlags[static_cast<std::size_t>(index)].Checked == 0 || up == r) return false;
+    r = up;
+  }
+  return false;
+}
+
+void TTask::Restart() {
+  TLockGuard guard(TableLock);
+  TExtendUrlRec start = EmptyUrlRec();
+  start.Url.Set(GetRawUrl(0));
+  start.Status = NotDownloaded;
+  start.Layer = 0;
+  start.ReferId = 0;
+  start.OwnBase = 1;
+  Count = 0;
+  index_->Clear();
+  // Queued indexes would name records of the old table.
+  AnalysisQueue.clear();
+  AddUrl(start);
+}
+
+}  // namespace qm

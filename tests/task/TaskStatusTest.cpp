@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TaskTestUtil.h"
+#include "task/Task.h"
+
+namespace qm {
+namespace {
+
+using test::UrlRec;
+
+TEST(TaskStatus, CountersFollowStatusChanges) {
+  TTask task;
+  const std::int32_t a = task.AddUrl(UrlRec("http://h/a.html", NotDownloaded, 100));
+  const std::int32_t b = task.AddUrl(UrlRec("http://h/b.gif", NotDownloaded, 40));
+  EXPECT_EQ(task.Recount(), 0);
+  EXPECT_EQ(task.NotDownloadedCount, 2);
+
+  EXPECT_TRUE(task.SetStatus(a, InProgress));
+  EXPECT_FALSE(task.SetStatus(a, InProgress));  // a second claim fails
+  EXPECT_EQ(task.NotDownloadedCount, 1);
+  EXPECT_TRUE(task.SetStatus(a, Downloaded));
+  EXPECT_EQ(task.DownloadedCount, 1);
+  EXPECT_EQ(task.SavedBytes, 0);
+  EXPECT_TRUE(task.SetStatus(a, Saved));
+  EXPECT_EQ(task.DownloadedCount, 0);
+  EXPECT_EQ(task.SavedCount, 1);
+  EXPECT_EQ(task.SavedBytes, 100);
+  // Saving again is no change and adds nothing.
+  EXPECT_FALSE(task.SetStatus(a, Saved));
+  EXPECT_EQ(task.SavedBytes, 100);
+  // Leaving Saved keeps the bytes until the next recount.
+  EXPECT_TRUE(task.SetStatus(a, NotDownloaded));
+  EXPECT_EQ(task.SavedCount, 0);
+  EXPECT_EQ(task.NotDownloadedCount, 2);
+  EXPECT_EQ(task.SavedBytes, 100);
+
+  EXPECT_TRUE(task.SetStatus(b, DownloadError));
+  EXPECT_EQ(task.ErrorCount, 1);
+  EXPECT_TRUE(task.SetStatus(b, AnalysisError));
+  EXPECT_EQ(task.ErrorCount, 0);
+  EXPECT_EQ(task.AnalysisErrorCount, 1);
+
+  // Beyond the capacity nothing changes.
+  EXPECT_FALSE(task.SetStatus(static_cast<std::int32_t>(task.Urls.size()), Saved));
+  EXPECT_FALSE(task.SetStatus(-1, Saved));
+  EXPECT_EQ(task.SavedCount, 0);
+}
+
+TEST(TaskStatus, RecountRebuildsCountersFromUrlEntriesOnly) {
+  TTask task;
+  const std::int32_t a = task.AddUrl(UrlRec("http://h/a.html", Saved, 100));
+  task.AddUrl(UrlRec("http://h/b.html", Downloaded, 30));
+  task.AddUrl(UrlRec("http://h/c.html", DownloadError, 5));
+  task.AddUrl(UrlRec("http://h/d.html", NotDownloaded, 7));
+  task.AddUrl(UrlRec("http://h/e.html", AnalysisError, 9));
+  task.AddUrl(UrlRec("http://h/f.html", InProgress, 11));
+  const std::int32_t r = task.AddUrl(UrlRec("http://h/g.html", Saved, 1000));
+  task.Urls[r].Status = Redirected;  // redirected entries are not counted
+  task.SavedBytes = 123456;
+  // 7 entries minus the redirected one; (saved 1 + errors 1) * 100 / 6.
+  EXPECT_EQ(task.Recount(), 33);
+  EXPECT_EQ(task.Total, 6);
+  EXPECT_EQ(task.SavedCount, 1);
+  EXPECT_EQ(task.DownloadedCount, 1);
+  EXPECT_EQ(task.ErrorCount, 1);
+  EXPECT_EQ(task.NotDownloadedCount, 1);
+  EXPECT_EQ(task.AnalysisErrorCount, 1);
+  EXPECT_EQ(task.SavedBytes, 130);  // statuses 1 and 3
+  task.SetStatus(a, NotDownloaded);
+  EXPECT_EQ(task.SavedBytes, 130);
+  task.Recount();
+  EXPECT_EQ(task.SavedBytes, 30);
+}
+
+TEST(TaskStatus, RecountOfNodesAndRedirectsOnlyIsZero) {
+  TTask task;
+  EXPECT_EQ(task.Recount(), 0);
+  const std::int32_t a = task.AddUrl(UrlRec("http://h/x/a.html", Saved, 10));
+  task.Urls[a].Status = Redirected;
+  EXPECT_EQ(task.Total, 1);
+  EXPECT_EQ(task.Recount(), 0);
+  EXPECT_EQ(task.Total, 0);
+  EXPECT_EQ(task.SavedCount, 0);
+  EXPECT_EQ(task.SavedBytes, 0);
+}
+
+TEST(TaskRedirect, NewTargetIsAddedAndInheritsTheEntry) {
+  TTask task;
+  task.AddUrl(UrlRec("http://h/"));
+  TExtendUrlRec rec = UrlRec("http://h/old.html");
+  rec.Layer = 3;
+  rec.ReferId = 0;
+  rec.ContentKind = 4;
+  rec.OwnBase = 0;
+  const std::int32_t i = task.AddUrl(rec);
+  task.SetStatus(i, InProgress);
+  const std::int32_t totalBefore = task.Total;
+
+  const std::int32_t j = task.RedirectRecord(i, "http://h/new/place.html");
+  ASSERT_GE(j, 0);
+  EXPECT_NE(j, i);
+  EXPECT_EQ(task.FindUrl("http://h/new/place.html"), j);
+  EXPECT_EQ(task.GetStatus(j), InProgress);
+  EXPECT_EQ(task.GetLayer(j), 3);
+  EXPECT_EQ(task.Urls[j].ReferId, 0);
+  EXPECT_EQ(task.GetContentKind(j), 4);
+  EXPECT_EQ(task.Urls[j].OwnBase, 1);
+  EXPECT_EQ(task.Urls[j].RedirectId, -1);
+  EXPECT_EQ(task.GetStatus(i), Redirected);
+  EXPECT_EQ(task.Urls[i].RedirectId, j);
+  EXPECT_EQ(task.ResolveIndex(i), j);
+  EXPECT_EQ(task.GetUrl(i), "http://h/new/place.html");
+  EXPECT_EQ(task.Total, totalBefore + 1);
+
+  bool changed = false;
+  EXPECT_EQ(task.ResolveBase("http://h/old.html", changed), "http://h/new/place.html");
+  EXPECT_TRUE(changed);
+  EXPECT_EQ(task.ResolveBase("http://h/", changed), "http://h/");
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(task.ResolveBase("http://unknown/", changed), "http://unknown/");
+  EXPECT_FALSE(changed);
+}
+
+TEST(TaskRedirect, KnownTargetIsMarkedRedirected) {
+  TTask task;
+  const std::int32_t target = task.AddUrl(UrlRec("http://h/target.html", Saved, 50));
+  const std::int32_t i = task.AddUrl(UrlRec("http://h/from.html"));
+  task.Recount();
+  ASSERT_EQ(task.SavedCount, 1);
+  const std::int32_t countBefore = task.Count;
+
+  EXPECT_EQ(task.RedirectUrl("http://h/from.html", "http://h/target.html"), target);
+  EXPECT_EQ(task.Count, countBefore);
+  EXPECT_EQ(task.GetStatus(target), Redirected);
+  EXPECT_EQ(task.SavedCount, 0);  // the target left Saved through SetStatus
+  EXPECT_EQ(task.GetStatus(i), Redirected);
+  EXPECT_EQ(task.Urls[i].RedirectId, target);
+  EXPECT_EQ(task.NotDownloadedCount, 1);  // the entry itself changed without counter upkeep
+
+  EXPECT_EQ(task.RedirectUrl("http://h/nowhere.html", "http://h/target.html"), -1);
+}
+
+TEST(TaskCookies, InheritedFromTheNearestReferrerWithCookies) {
+  TTask task;
+  TExtendUrlRec rec = UrlRec("http://h/");
+  rec.ReferId = 0;
+  const std::int32_t start = task.AddUrl(rec);  // 0
+  rec = UrlRec("http://h/a.html");
+  rec.ReferId = start;
+  const std::int32_t a = task.AddUrl(rec);
+  rec = UrlRec("http://h/b.html");
+  rec.ReferId = a;
+  const std::int32_t b = task.AddUrl(rec);
+  rec = UrlRec("http://h/c.html");
+  rec.ReferId = b;
+  const std::int32_t c = task.AddUrl(rec);
+
+  std::string cookies = "unchanged";
+  EXPECT_FALSE(task.FindInheritedCookies(c, cookies));  // nobody has cookies
+  EXPECT_TRUE(task.SetCookies(start, "sid=1"));
+  // Unchecked entries look only at their direct referrer.
+  EXPECT_FALSE(task.FindInheritedCookies(c, cookies));
+  EXPECT_EQ(cookies, "unchanged");
+  EXPECT_TRUE(task.FindInheritedCookies(a, cookies));
+  EXPECT_EQ(cookies, "sid=1");
+  // A checked entry climbs the referrers up to the start record.
+  task.SetChecked(c, true);
+  EXPECT_TRUE(task.FindInheritedCookies(c, cookies));
+  EXPECT_EQ(cookies, "sid=1");
+  task.SetCookies(b, "b=2");
+  EXPECT_TRUE(task.FindInheritedCookies(c, cookies));
+  EXPECT_EQ(cookies, "b=2");
+  // The start record refers to itself: without cookies there the search stops.
+  TTask bare;
+  bare.AddUrl(UrlRec("http://h/"));
+  bare.Urls[0].ReferId = 0;
+  bare.SetChecked(0, true);
+  EXPECT_FALSE(bare.FindInheritedCookies(0, cookies));
+}
+
+TEST(TaskCookies, ReferrerLoopsEnd) {
+  TTask task;
+  const std::int32_t a = task.AddUrl(UrlRec("http://h/a"));
+  const std::int32_t b = task.AddUrl(UrlRec("http://h/b"));
+  task.Urls[a].ReferId = b;
+  task.Urls[b].ReferId = a;
+  task.SetChecked(a, true);
+  std::string cookies;
+  EXPECT_FALSE(task.FindInheritedCookies(a, cookies));
+  task.Urls[b].ReferId = 1 << 30;
+  EXPECT_FALSE(task.FindInheritedCookies(a, cookies));
+}
+
+TEST(TaskRestart, EmptiesTheTableAndKeepsTheStartUrl) {
+  TTask task;
+  TExtendUrlRec rec = UrlRec("http://h/start.html", Saved, 99);
+  rec.Layer = 2;
+  rec.ContentKind = 4;
+  rec.FileTime = 40000;
+  task.AddUrl(rec);
+  for (int i = 0; i < 50; ++i) task.AddUrl(UrlRec("http://h/d" + std::to_string(i) + "/x.html"));
+  task.SetChecked(0, true);
+  task.SetCookies(0, "old");
+  task.PushAnalysis(7);
+  const std::size_t capacity = task.Urls.size();
+
+  task.Restart();
+  EXPECT_EQ(task.Count, 3);
+  EXPECT_EQ(task.Urls.size(), capacity);
+  EXPECT_EQ(task.GetRawUrl(0), "http://h/start.html");
+  const TExtendUrlRec& start = task.Urls[0];
+  EXPECT_EQ(start.Status, NotDownloaded);
+  EXPECT_EQ(start.Size, 0);
+  EXPECT_EQ(start.Layer, 0);
+  EXPECT_EQ(start.ContentKind, 0);
+  EXPECT_EQ(start.FileTime, 0);
+  EXPECT_EQ(start.ReferId, 0);
+  EXPECT_EQ(start.OwnBase, 1);
+  EXPECT_EQ(start.ParentId, 2);
+  EXPECT_FALSE(task.IsChecked(0));
+  std::string cookies;
+  EXPECT_FALSE(task.FindInheritedCookies(0, cookies));
+  EXPECT_EQ(task.Urls[2].Url.Get(), "h");
+  EXPECT_EQ(task.Urls[2].FirstChildId, 0);
+  EXPECT_EQ(task.Urls[2].LastChildId, 0);
+  EXPECT_EQ(task.FindUrl("http://h/start.html"), 0);
+  EXPECT_EQ(task.FindUrl("http://h/d3/x.html"), -1);
+  EXPECT_EQ(task.PopAnalysis(), -1);
+  // The table fills again from there.
+  EXPECT_EQ(task.AddUrl(UrlRec("http://h/d3/x.html")), 3);
+  EXPECT_EQ(task.FindUrl("http://h/d3/x.html"), 3);
+}
+
+// The task file reader fills Urls directly and rebuilds the index from the stored links.
+TEST(TaskRebuildIndex, FindsWhatTheStoredLinksHold) {
+  TTask source;
+  for (int i = 0; i < 200; ++i) {
+    source.AddUrl(UrlRec("http://h/d" + std::to_string(i % 7) + "/p" + std::to_string(i) + ".html"));
+  }
+  source.AddUrl(UrlRec("http://h/d1/p5.html"));  // a duplicate: the first stays found
+
+  TTask loaded;
+  loaded.Urls = source.Urls;
+  loaded.Urls.resize(static_cast<std::size_t>(source.Count) * 2);
+  loaded.UrlFlags.resize(loaded.Urls.size());
+  loaded.Count = source.Count;
+  EXPECT_EQ(loaded.FindUrl("http://h/d3/p3.html"), -1);
+  loaded.RebuildIndex();
+  for (int i = 0; i < 200; ++i) {
+    const std::string url = "http://h/d" + std::to_string(i % 7) + "/p" + std::to_string(i) + ".html";
+    ASSERT_EQ(loaded.FindUrl(url), source.FindUrl(url)) << url;
+  }
+  // New entries join the existing nodes.
+  const std::int32_t countBefore = loaded.Count;
+  const std::int32_t n = loaded.AddUrl(UrlRec("http://h/d2/new.html"));
+  EXPECT_EQ(n, countBefore);
+  EXPECT_EQ(loaded.Count, countBefore + 1);
+  EXPECT_EQ(loaded.Urls[n].ParentId, loaded.Urls[loaded.FindUrl("http://h/d2/p2.html")].ParentId);
+  EXPECT_EQ(loaded.FindUrl("http://h/d2/new.html"), n);
+}
+
+TEST(TaskRebuildIndex, DamagedLinksDoNotHang) {
+  TTask task;
+  const std::int32_t a = task.AddUrl(UrlRec("http://h/a.html"));
+  const std::int32_t b = task.AddUrl(UrlRec("http://h/b.html"));
+  task.Urls[b].NextId = a;  // a loop in the child list
+  task.Urls[2].LastChildId = 1 << 30;
+  task.RebuildIndex();
+  EXPECT_EQ(task.FindUrl("http://h/a.html"), a);
+  EXPECT_EQ(task.FindUrl("http://h/b.html"), b);
+  EXPECT_GE(task.AddUrl(UrlRec("http://h/c.html")), 0);
+}
+
+}  // namespace
+}  // namespace qm
