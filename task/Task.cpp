@@ -161,6 +161,14 @@ bool TTask::SetStatus(std::int32_t index, std::int32_t status) {
   return true;
 }
 
+bool TTask::ClaimEntry(std::int32_t index) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return false;
+  const TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
+  if (rec.Kind != 1 || rec.Status != NotDownloaded) return false;
+  return SetStatus(index, InProgress);
+}
+
 bool TTask::SetContentKind(std::int32_t index, std::int32_t value) {
   TLockGuard guard(TableLock);
   if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return false;

@@ -92,6 +92,9 @@ class TTask {
   TDateTime GetFileTime(std::int32_t index);
   std::int32_t GetLayer(std::int32_t index);
   bool SetStatus(std::int32_t index, std::int32_t status);
+  // Claims a waiting URL entry for a worker: NotDownloaded -> InProgress in one step, so that an
+  // entry another worker claimed and finished since the caller looked is not claimed again.
+  bool ClaimEntry(std::int32_t index);
   bool SetContentKind(std::int32_t index, std::int32_t value);
   void SetSize(std::int32_t index, std::int32_t bytes);
   void SetFileTime(std::int32_t index, TDateTime time);
@@ -115,8 +118,8 @@ class TTask {
   void MarkStopped();
   void MarkComplete();
 
-  // Appends a worker to the per-worker arrays with a new speed meter; returns its index. The
-  // worker sets its client's tag to MakeClientTag(ManagerIndex, index).
+  // Appends a worker to the per-worker arrays with a new speed meter and sets its client's tag to
+  // MakeClientTag(ManagerIndex, index); returns the index.
   std::int32_t RegisterWorker(TTaskThread* thread, THttpClient* client);
 
   // Rebuilds the in-memory lookup index from the stored tree links (after a task file was read

@@ -91,9 +91,37 @@ TEST(TaskRunState, PauseLogsWhereEveryWorkerStands) {
   EXPECT_FALSE(lines[0].Red);
 }
 
-// Several workers walk the table and claim entries the way the download loop does: a claim is a
-// successful status change to InProgress, so no entry may be claimed twice.
-TEST(TaskConcurrency, ClaimsAreExclusive) {
+// Several workers try to claim every entry at once: a claim is a status change to InProgress that
+// reports success, so each entry goes to exactly one of them.
+TEST(TaskConcurrency, SetStatusClaimsAreExclusive) {
+  TTask task;
+  constexpr int kEntries = 3000;
+  for (int i = 0; i < kEntries; ++i) task.AddUrl(UrlRec("http://h/" + std::to_string(i)));
+  task.Recount();
+  std::vector<std::atomic<int>> claims(static_cast<std::size_t>(task.Count));
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 4; ++w) {
+    workers.emplace_back([&] {
+      for (std::int32_t i = 0; i < task.GetCount(); ++i) {
+        if (task.GetKind(i) == 1 && task.SetStatus(i, InProgress)) {
+          claims[static_cast<std::size_t>(i)].fetch_add(1);
+        }
+      }
+    });
+  }
+  for (auto& t : workers) t.join();
+  int claimed = 0;
+  for (auto& n : claims) {
+    ASSERT_LE(n.load(), 1);
+    claimed += n.load();
+  }
+  EXPECT_EQ(claimed, kEntries);
+  EXPECT_EQ(task.NotDownloadedCount, 0);
+}
+
+// The download loop looks at an entry, claims it, fetches it and moves it on. A worker that looked
+// before another one claimed and finished the entry must not claim it a second time.
+TEST(TaskConcurrency, ClaimEntryNeverTakesAFinishedEntry) {
   TTask task;
   constexpr int kEntries = 4000;
   for (int i = 0; i < kEntries; ++i) task.AddUrl(UrlRec("http://h/" + std::to_string(i)));
@@ -104,10 +132,9 @@ TEST(TaskConcurrency, ClaimsAreExclusive) {
     workers.emplace_back([&] {
       const std::int32_t count = task.GetCount();
       for (std::int32_t i = 0; i < count; ++i) {
-        if (task.GetKind(i) == 1 && task.GetStatus(i) == NotDownloaded &&
-            task.SetStatus(i, InProgress)) {
+        if (task.GetKind(i) == 1 && task.GetStatus(i) == NotDownloaded && task.ClaimEntry(i)) {
           claims[static_cast<std::size_t>(i)].fetch_add(1);
-          task.SetStatus(i, Saved);
+          task.SetStatus(i, i % 2 ? Saved : Downloaded);
         }
       }
     });
@@ -121,7 +148,8 @@ TEST(TaskConcurrency, ClaimsAreExclusive) {
   }
   EXPECT_EQ(claimed, kEntries);
   EXPECT_EQ(task.NotDownloadedCount, 0);
-  EXPECT_EQ(task.SavedCount, kEntries);
+  EXPECT_EQ(task.SavedCount + task.DownloadedCount, kEntries);
+  EXPECT_FALSE(task.ClaimEntry(1));  // the root node is no URL entry
 }
 
 TEST(TaskConcurrency, AddAndFindFromSeveralThreads) {

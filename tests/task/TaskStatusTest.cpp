@@ -104,12 +104,12 @@ TEST(TaskRedirect, NewTargetIsAddedAndInheritsTheEntry) {
   EXPECT_EQ(task.FindUrl("http://h/new/place.html"), j);
   EXPECT_EQ(task.GetStatus(j), InProgress);
   EXPECT_EQ(task.GetLayer(j), 3);
-  EXPECT_EQ(task.Urls[j].ReferId, 0);
+  EXPECT_EQ(+task.Urls[j].ReferId, 0);
   EXPECT_EQ(task.GetContentKind(j), 4);
-  EXPECT_EQ(task.Urls[j].OwnBase, 1);
-  EXPECT_EQ(task.Urls[j].RedirectId, -1);
+  EXPECT_EQ(+task.Urls[j].OwnBase, 1);
+  EXPECT_EQ(+task.Urls[j].RedirectId, -1);
   EXPECT_EQ(task.GetStatus(i), Redirected);
-  EXPECT_EQ(task.Urls[i].RedirectId, j);
+  EXPECT_EQ(+task.Urls[i].RedirectId, j);
   EXPECT_EQ(task.ResolveIndex(i), j);
   EXPECT_EQ(task.GetUrl(i), "http://h/new/place.html");
   EXPECT_EQ(task.Total, totalBefore + 1);
@@ -136,7 +136,7 @@ TEST(TaskRedirect, KnownTargetIsMarkedRedirected) {
   EXPECT_EQ(task.GetStatus(target), Redirected);
   EXPECT_EQ(task.SavedCount, 0);  // the target left Saved through SetStatus
   EXPECT_EQ(task.GetStatus(i), Redirected);
-  EXPECT_EQ(task.Urls[i].RedirectId, target);
+  EXPECT_EQ(+task.Urls[i].RedirectId, target);
   EXPECT_EQ(task.NotDownloadedCount, 1);  // the entry itself changed without counter upkeep
 
   EXPECT_EQ(task.RedirectUrl("http://h/nowhere.html", "http://h/target.html"), -1);
@@ -211,20 +211,20 @@ TEST(TaskRestart, EmptiesTheTableAndKeepsTheStartUrl) {
   EXPECT_EQ(task.Urls.size(), capacity);
   EXPECT_EQ(task.GetRawUrl(0), "http://h/start.html");
   const TExtendUrlRec& start = task.Urls[0];
-  EXPECT_EQ(start.Status, NotDownloaded);
-  EXPECT_EQ(start.Size, 0);
-  EXPECT_EQ(start.Layer, 0);
-  EXPECT_EQ(start.ContentKind, 0);
-  EXPECT_EQ(start.FileTime, 0);
-  EXPECT_EQ(start.ReferId, 0);
-  EXPECT_EQ(start.OwnBase, 1);
-  EXPECT_EQ(start.ParentId, 2);
+  EXPECT_EQ(+start.Status, NotDownloaded);
+  EXPECT_EQ(+start.Size, 0);
+  EXPECT_EQ(+start.Layer, 0);
+  EXPECT_EQ(+start.ContentKind, 0);
+  EXPECT_EQ(+start.FileTime, 0);
+  EXPECT_EQ(+start.ReferId, 0);
+  EXPECT_EQ(+start.OwnBase, 1);
+  EXPECT_EQ(+start.ParentId, 2);
   EXPECT_FALSE(task.IsChecked(0));
   std::string cookies;
   EXPECT_FALSE(task.FindInheritedCookies(0, cookies));
   EXPECT_EQ(task.Urls[2].Url.Get(), "h");
-  EXPECT_EQ(task.Urls[2].FirstChildId, 0);
-  EXPECT_EQ(task.Urls[2].LastChildId, 0);
+  EXPECT_EQ(+task.Urls[2].FirstChildId, 0);
+  EXPECT_EQ(+task.Urls[2].LastChildId, 0);
   EXPECT_EQ(task.FindUrl("http://h/start.html"), 0);
   EXPECT_EQ(task.FindUrl("http://h/d3/x.html"), -1);
   EXPECT_EQ(task.PopAnalysis(), -1);
@@ -257,7 +257,7 @@ TEST(TaskRebuildIndex, FindsWhatTheStoredLinksHold) {
   const std::int32_t n = loaded.AddUrl(UrlRec("http://h/d2/new.html"));
   EXPECT_EQ(n, countBefore);
   EXPECT_EQ(loaded.Count, countBefore + 1);
-  EXPECT_EQ(loaded.Urls[n].ParentId, loaded.Urls[loaded.FindUrl("http://h/d2/p2.html")].ParentId);
+  EXPECT_EQ(+loaded.Urls[n].ParentId, +loaded.Urls[loaded.FindUrl("http://h/d2/p2.html")].ParentId);
   EXPECT_EQ(loaded.FindUrl("http://h/d2/new.html"), n);
 }
 

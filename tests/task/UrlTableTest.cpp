@@ -35,21 +35,21 @@ TEST(TaskLookupTree, FirstUrlIsZeroRootIsOneHostIsTwo) {
   const TExtendUrlRec& url = task.Urls[0];
   const TExtendUrlRec& root = task.Urls[1];
   const TExtendUrlRec& host = task.Urls[2];
-  EXPECT_EQ(url.Kind, 1);
-  EXPECT_EQ(url.ParentId, 2);
-  EXPECT_EQ(url.RedirectId, -1);
-  EXPECT_EQ(url.NextId, -1);
-  EXPECT_EQ(url.PrevId, -1);
-  EXPECT_EQ(url.FirstChildId, -1);
-  EXPECT_EQ(url.LastChildId, -1);
-  EXPECT_EQ(root.Kind, 0);
-  EXPECT_EQ(root.FirstChildId, 2);
-  EXPECT_EQ(root.LastChildId, 2);
-  EXPECT_EQ(host.Kind, 0);
+  EXPECT_EQ(+url.Kind, 1);
+  EXPECT_EQ(+url.ParentId, 2);
+  EXPECT_EQ(+url.RedirectId, -1);
+  EXPECT_EQ(+url.NextId, -1);
+  EXPECT_EQ(+url.PrevId, -1);
+  EXPECT_EQ(+url.FirstChildId, -1);
+  EXPECT_EQ(+url.LastChildId, -1);
+  EXPECT_EQ(+root.Kind, 0);
+  EXPECT_EQ(+root.FirstChildId, 2);
+  EXPECT_EQ(+root.LastChildId, 2);
+  EXPECT_EQ(+host.Kind, 0);
   EXPECT_EQ(host.Url.Get(), "h");
-  EXPECT_EQ(host.ParentId, 1);
-  EXPECT_EQ(host.FirstChildId, 0);
-  EXPECT_EQ(host.LastChildId, 0);
+  EXPECT_EQ(+host.ParentId, 1);
+  EXPECT_EQ(+host.FirstChildId, 0);
+  EXPECT_EQ(+host.LastChildId, 0);
   EXPECT_EQ(task.FindUrl("http://h/a.html"), 0);
 }
 
@@ -61,14 +61,14 @@ TEST(TaskLookupTree, ChildrenAreLinkedInOrderAndKeyFollowsLocalDirectory) {
   EXPECT_EQ(task.Count, 6);
   const TExtendUrlRec& dir = task.Urls[3];
   EXPECT_EQ(dir.Url.Get(), "d");
-  EXPECT_EQ(dir.ParentId, 2);
-  EXPECT_EQ(dir.FirstChildId, 0);
-  EXPECT_EQ(dir.LastChildId, 5);
-  EXPECT_EQ(task.Urls[0].NextId, 4);
-  EXPECT_EQ(task.Urls[4].PrevId, 0);
-  EXPECT_EQ(task.Urls[4].NextId, 5);
-  EXPECT_EQ(task.Urls[5].PrevId, 4);
-  EXPECT_EQ(task.Urls[5].NextId, -1);
+  EXPECT_EQ(+dir.ParentId, 2);
+  EXPECT_EQ(+dir.FirstChildId, 0);
+  EXPECT_EQ(+dir.LastChildId, 5);
+  EXPECT_EQ(+task.Urls[0].NextId, 4);
+  EXPECT_EQ(+task.Urls[4].PrevId, 0);
+  EXPECT_EQ(+task.Urls[4].NextId, 5);
+  EXPECT_EQ(+task.Urls[5].PrevId, 4);
+  EXPECT_EQ(+task.Urls[5].NextId, -1);
 
   // A query turns into directory levels: a.asp\x=1\ under the host.
   const std::int32_t q = task.AddUrl(UrlRec("http://h/a.asp?x=1&y=2"));
@@ -77,7 +77,7 @@ TEST(TaskLookupTree, ChildrenAreLinkedInOrderAndKeyFollowsLocalDirectory) {
   EXPECT_EQ(task.Urls[x1].Url.Get(), "x=1");
   const std::int32_t asp = task.Urls[x1].ParentId;
   EXPECT_EQ(task.Urls[asp].Url.Get(), "a.asp");
-  EXPECT_EQ(task.Urls[asp].ParentId, 2);
+  EXPECT_EQ(+task.Urls[asp].ParentId, 2);
   EXPECT_EQ(task.FindUrl("http://h/a.asp?x=1&y=2"), q);
   EXPECT_EQ(task.FindUrl("http://h/a.asp?x=1&y=3"), -1);
   EXPECT_EQ(task.FindUrl("http://other/d/x.html"), -1);
@@ -97,7 +97,7 @@ TEST(TaskLookupTree, PortVariantsShareOneNodeButAreDifferentEntries) {
   EXPECT_EQ(task.FindUrl("http://h/a/b.html"), -1);
   const std::int32_t plain = task.AddUrl(UrlRec("http://h/a/b.html"));
   ASSERT_GE(plain, 0);
-  EXPECT_EQ(task.Urls[plain].ParentId, task.Urls[withPort].ParentId);
+  EXPECT_EQ(+task.Urls[plain].ParentId, +task.Urls[withPort].ParentId);
   EXPECT_EQ(task.Count, 5);  // two entries, root, h, a
   EXPECT_EQ(task.FindUrl("http://h/a/b.html"), plain);
   EXPECT_EQ(task.FindUrl("http://h:8080/a/b.html"), withPort);
@@ -114,7 +114,7 @@ TEST(TaskLookupTree, CaseIsDistinguished) {
   EXPECT_EQ(task.FindUrl("HTTP://h/a.html"), -1);
   // Host names are not folded either: another node.
   const std::int32_t otherHost = task.AddUrl(UrlRec("http://H/a.html"));
-  EXPECT_NE(task.Urls[otherHost].ParentId, task.Urls[lower].ParentId);
+  EXPECT_NE(+task.Urls[otherHost].ParentId, +task.Urls[lower].ParentId);
 }
 
 TEST(TaskLookupTree, LongUrlsAreCutAndNeverFoundAgain) {
@@ -158,9 +158,9 @@ TEST(TaskLookupTree, OneDirectoryWithManyEntries) {
   ASSERT_GE(last, 0);
   const std::int32_t node = task.Urls[first].ParentId;
   EXPECT_EQ(task.Urls[node].Url.Get(), "list.php");
-  EXPECT_EQ(task.Urls[last].ParentId, node);
-  EXPECT_EQ(task.Urls[node].FirstChildId, first);
-  EXPECT_EQ(task.Urls[node].LastChildId, last);
+  EXPECT_EQ(+task.Urls[last].ParentId, node);
+  EXPECT_EQ(+task.Urls[node].FirstChildId, first);
+  EXPECT_EQ(+task.Urls[node].LastChildId, last);
   EXPECT_EQ(task.FindUrl("http://h/list.php?id=3001"), -1);
   EXPECT_EQ(task.Count, 3000 + 3);
 }
@@ -175,7 +175,7 @@ TEST(TaskTable, GrowsInStepsAndKeepsFlagsAsLongAsTheTable) {
     ASSERT_GE(task.Urls.size(), static_cast<std::size_t>(task.Count));
   }
   EXPECT_EQ(task.Count, 25002);
-  EXPECT_EQ(task.Urls.size(), 30002u);  // grown again at Count 10002 and 20002
+  EXPECT_EQ(task.Urls.size(), 30003u);  // grown again at Count 10002 (to 20002) and 20003
   EXPECT_EQ(task.FindUrl("http://h/12345.html"), 12345 + 2);
 }
 
@@ -223,8 +223,8 @@ TEST(TaskTable, FieldAccessors) {
   EXPECT_EQ(task.GetFileTime(i), 45000.25);
   const TExtendUrlRec copy = task.CopyRecord(i);
   EXPECT_EQ(copy.Url.Get(), "http://h/f.gif");
-  EXPECT_EQ(copy.Size, 1234);
-  EXPECT_EQ(copy.ParentId, 2);
+  EXPECT_EQ(+copy.Size, 1234);
+  EXPECT_EQ(+copy.ParentId, 2);
   // Indexes outside the table change nothing and read as nothing.
   EXPECT_FALSE(task.SetContentKind(-1, 3));
   EXPECT_EQ(task.GetStatus(static_cast<std::int32_t>(task.Urls.size())), -1);
