@@ -26,7 +26,8 @@ std::vector<std::string> BalancedSite(int n) {
 std::vector<std::string> OneDirectorySite(int n) {
   std::vector<std::string> urls;
   urls.reserve(static_cast<std::size_t>(n));
-  for (int i = 1; i <= n; ++i) urls.push_back("http://www.example.com/list.php?id=" + std::to_string(i));
+  for (int i = 1; i <= n; ++i)
+    urls.push_back("http://www.example.com/list.php?id=" + std::to_string(i));
   return urls;
 }
 
@@ -62,7 +63,15 @@ void BM_AddFind_OneDirectory(benchmark::State& state) {
   AddThenFind(state, urls);
 }
 
-BENCHMARK(BM_AddFind_Balanced)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_AddFind_OneDirectory)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_AddFind_Balanced)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK(BM_AddFind_OneDirectory)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 }  // namespace

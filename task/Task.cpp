@@ -77,9 +77,10 @@ std::int32_t TTask::AddUrl(const TExtendUrlRec& rec) {
 std::int32_t TTask::FindUrl(std::string_view url) {
   // A stored URL holds at most 127 bytes, so a longer argument is never found.
   if (url.size() > 127) return -1;
-  const std::string key = LookupKeyOf(url);
   TLockGuard guard(TableLock);
-  const std::int32_t node = FindDirPath(key);
+  if (Count <= 1) return -1;
+  if (index_->Consistent) return index_->UrlsByText.Find(Urls, LookupIndex::kAnyNode, url);
+  const std::int32_t node = FindDirPath(LookupKeyOf(url));
   if (node < 0) return -1;
   return FindUrlChild(node, url);
 }
@@ -118,11 +119,11 @@ TExtendUrlRec TTask::CopyRecord(std::int32_t index) {
   return Urls[static_cast<std::size_t>(index)];
 }
 
-#define QM_TASK_GETTER(Type, Name, Field, Fallback)                             \
-  Type TTask::Name(std::int32_t index) {                                        \
-    TLockGuard guard(TableLock);                                                \
+#define QM_TASK_GETTER(Type, Name, Field, Fallback)                                    \
+  Type TTask::Name(std::int32_t index) {                                               \
+    TLockGuard guard(TableLock);                                                       \
     if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return Fallback; \
-    return Urls[static_cast<std::size_t>(index)].Field;                         \
+    return Urls[static_cast<std::size_t>(index)].Field;                                \
   }
 
 QM_TASK_GETTER(std::int32_t, GetStatus, Status, -1)
@@ -138,12 +139,18 @@ namespace {
 // The counter kept for a status, nullptr for statuses without one.
 std::int32_t* CounterOf(TTask& task, std::int32_t status) {
   switch (status) {
-    case NotDownloaded: return &task.NotDownloadedCount;
-    case Downloaded: return &task.DownloadedCount;
-    case Saved: return &task.SavedCount;
-    case DownloadError: return &task.ErrorCount;
-    case AnalysisError: return &task.AnalysisErrorCount;
-    default: return nullptr;
+    case NotDownloaded:
+      return &task.NotDownloadedCount;
+    case Downloaded:
+      return &task.DownloadedCount;
+    case Saved:
+      return &task.SavedCount;
+    case DownloadError:
+      return &task.ErrorCount;
+    case AnalysisError:
+      return &task.AnalysisErrorCount;
+    default:
+      return nullptr;
   }
 }
 

@@ -1,8 +1,8 @@
 // The lookup tree of the URL table: directory nodes for host and path components, URL entries as
 // their children. The links are stored in the records; the index beside them finds a child in
 // constant time. Every function here runs with TableLock held by its caller.
-#include "task/TaskIndex.h"
 #include "task/MainWindowPort.h"
+#include "task/TaskIndex.h"
 #include "url/UrlLib.h"
 
 namespace qm {
@@ -109,7 +109,11 @@ void TTask::LinkUrlNode(std::int32_t node, std::int32_t index) {
   rec.ParentId = node;
   rec.NextId = rec.PrevId = rec.FirstChildId = rec.LastChildId = -1;
   AppendChild(Urls, node, index);
-  index_->UrlChildren.Insert(Urls, node, index);
+  if (index_->Consistent) {
+    index_->UrlsByText.Insert(Urls, LookupIndex::kAnyNode, index);
+  } else {
+    index_->UrlChildren.Insert(Urls, node, index);
+  }
 }
 
 void TTask::RebuildIndex() {
@@ -119,6 +123,11 @@ void TTask::RebuildIndex() {
   if (end <= 1) return;
   // Walk the tree from the root in list order, each record once: a damaged file whose links
   // loop or share a list cannot make the walk endless.
+  struct Placed {
+    std::int32_t Node;
+    std::int32_t Entry;
+  };
+  std::vector<Placed> entries;
   std::vector<bool> seen(static_cast<std::size_t>(end), false);
   std::vector<std::int32_t> pending{1};
   seen[1] = true;
@@ -130,11 +139,27 @@ void TTask::RebuildIndex() {
          child = Urls[static_cast<std::size_t>(child)].NextId) {
       seen[static_cast<std::size_t>(child)] = true;
       if (Urls[static_cast<std::size_t>(child)].Kind == 1) {
-        index_->UrlChildren.Insert(Urls, node, child);
+        entries.push_back({node, child});
       } else {
         index_->DirChildren.Insert(Urls, node, child);
         pending.push_back(child);
       }
+    }
+  }
+  // A file written with other mapping rules (or damaged) may hold entries under nodes their URL
+  // does not name; such a table is searched node by node, as the links say.
+  for (const Placed& p : entries) {
+    const std::string_view url = Urls[static_cast<std::size_t>(p.Entry)].Url.View();
+    if (FindDirPath(LookupKeyOf(url)) != p.Node) {
+      index_->Consistent = false;
+      break;
+    }
+  }
+  for (const Placed& p : entries) {
+    if (index_->Consistent) {
+      index_->UrlsByText.Insert(Urls, LookupIndex::kAnyNode, p.Entry);
+    } else {
+      index_->UrlChildren.Insert(Urls, p.Node, p.Entry);
     }
   }
 }

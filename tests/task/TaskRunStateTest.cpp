@@ -164,15 +164,14 @@ TEST(TaskConcurrency, AddAndFindFromSeveralThreads) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kPerThread; ++i) {
         // Threads share directories, so nodes are created and looked up concurrently.
-        const std::string url =
-            "http://h/d" + std::to_string(i % 13) + "/t" + std::to_string(t) + "-" + std::to_string(i);
+        const std::string url = "http://h/d" + std::to_string(i % 13) + "/t" + std::to_string(t) +
+                                "-" + std::to_string(i);
         const std::int32_t n = task.AddUrl(UrlRec(url));
         added[static_cast<std::size_t>(t)].push_back(n);
         if (task.FindUrl(url) != n) misses.fetch_add(1);
         // Look up what a neighbour may or may not have added yet: found means its own index.
-        const std::string other =
-            "http://h/d" + std::to_string(i % 13) + "/t" + std::to_string((t + 1) % kThreads) + "-" +
-            std::to_string(i);
+        const std::string other = "http://h/d" + std::to_string(i % 13) + "/t" +
+                                  std::to_string((t + 1) % kThreads) + "-" + std::to_string(i);
         const std::int32_t seen = task.FindUrl(other);
         if (seen >= 0 && task.GetRawUrl(seen) != other) misses.fetch_add(1);
         bool changed = false;
@@ -186,8 +185,8 @@ TEST(TaskConcurrency, AddAndFindFromSeveralThreads) {
   EXPECT_EQ(task.UrlFlags.size(), task.Urls.size());
   for (int t = 0; t < kThreads; ++t) {
     for (int i = 0; i < kPerThread; i += 97) {
-      const std::string url =
-          "http://h/d" + std::to_string(i % 13) + "/t" + std::to_string(t) + "-" + std::to_string(i);
+      const std::string url = "http://h/d" + std::to_string(i % 13) + "/t" + std::to_string(t) +
+                              "-" + std::to_string(i);
       ASSERT_EQ(task.FindUrl(url), added[static_cast<std::size_t>(t)][static_cast<std::size_t>(i)]);
     }
   }

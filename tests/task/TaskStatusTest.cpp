@@ -237,7 +237,8 @@ TEST(TaskRestart, EmptiesTheTableAndKeepsTheStartUrl) {
 TEST(TaskRebuildIndex, FindsWhatTheStoredLinksHold) {
   TTask source;
   for (int i = 0; i < 200; ++i) {
-    source.AddUrl(UrlRec("http://h/d" + std::to_string(i % 7) + "/p" + std::to_string(i) + ".html"));
+    source.AddUrl(
+        UrlRec("http://h/d" + std::to_string(i % 7) + "/p" + std::to_string(i) + ".html"));
   }
   source.AddUrl(UrlRec("http://h/d1/p5.html"));  // a duplicate: the first stays found
 
@@ -249,7 +250,8 @@ TEST(TaskRebuildIndex, FindsWhatTheStoredLinksHold) {
   EXPECT_EQ(loaded.FindUrl("http://h/d3/p3.html"), -1);
   loaded.RebuildIndex();
   for (int i = 0; i < 200; ++i) {
-    const std::string url = "http://h/d" + std::to_string(i % 7) + "/p" + std::to_string(i) + ".html";
+    const std::string url =
+        "http://h/d" + std::to_string(i % 7) + "/p" + std::to_string(i) + ".html";
     ASSERT_EQ(loaded.FindUrl(url), source.FindUrl(url)) << url;
   }
   // New entries join the existing nodes.
@@ -259,6 +261,32 @@ TEST(TaskRebuildIndex, FindsWhatTheStoredLinksHold) {
   EXPECT_EQ(loaded.Count, countBefore + 1);
   EXPECT_EQ(+loaded.Urls[n].ParentId, +loaded.Urls[loaded.FindUrl("http://h/d2/p2.html")].ParentId);
   EXPECT_EQ(loaded.FindUrl("http://h/d2/new.html"), n);
+}
+
+// A file written under other mapping rules holds entries below nodes their URL does not name:
+// lookups then go by the stored links, node by node.
+TEST(TaskRebuildIndex, LinksThatDisagreeWithTheMappingAreFollowed) {
+  TTask task;
+  const std::int32_t a = task.AddUrl(UrlRec("http://h/a/x.html"));
+  const std::int32_t b = task.AddUrl(UrlRec("http://h/b/x.html"));
+  const std::int32_t nodeA = task.Urls[a].ParentId;
+  // a stays below a\ although its text now names b\.
+  task.Urls[a].Url.Set("http://h/b/y.html");
+  task.RebuildIndex();
+  EXPECT_EQ(task.FindUrl("http://h/b/y.html"), -1);  // b\ holds no such entry
+  EXPECT_EQ(task.FindUrl("http://h/b/x.html"), b);
+  // b stays below b\ although its text now names a\.
+  task.Urls[a].Url.Set("http://h/a/z.html");
+  task.Urls[b].Url.Set("http://h/a/w.html");
+  task.RebuildIndex();
+  EXPECT_EQ(task.FindUrl("http://h/a/z.html"), a);
+  EXPECT_EQ(task.FindUrl("http://h/a/w.html"), -1);
+  const std::int32_t c = task.AddUrl(UrlRec("http://h/a/w.html"));
+  EXPECT_EQ(+task.Urls[c].ParentId, nodeA);
+  EXPECT_EQ(task.FindUrl("http://h/a/w.html"), c);
+  // A restart starts a sound table again.
+  task.Restart();
+  EXPECT_EQ(task.FindUrl("http://h/a/z.html"), 0);
 }
 
 TEST(TaskRebuildIndex, DamagedLinksDoNotHang) {
