@@ -1,9 +1,18 @@
 #include "task/HttpWork.h"
 
-#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace qm {
+namespace {
+
+// Milliseconds between two moments, whichever comes first: the local clock may be set back
+// (daylight saving ends), and the meter must keep working across that.
+std::int64_t MillisecondsApart(TDateTime a, TDateTime b) {
+  return std::llabs(MillisecondsBetween(a, b));
+}
+
+}  // namespace
 
 void THttpWork::AddSample(std::int32_t kind, TDateTime time, std::int32_t delta) {
   const int slot = sampleCount_ % kRingSize;
@@ -24,8 +33,9 @@ void THttpWork::BeginWork(std::int32_t max, TDateTime time) {
 
 void THttpWork::Work(std::int32_t position, TDateTime time) {
   TLockGuard guard(lock_);
-  // Progress is sampled at most every 100 ms.
-  if (time == lastTime_ || MillisecondsBetween(lastTime_, time) < 100) return;
+  // Progress is sampled at most every 100 ms. The test is made under the lock, so that two
+  // events racing in one window add one sample, not two.
+  if (time == lastTime_ || MillisecondsApart(lastTime_, time) < 100) return;
   AddSample(2, time, static_cast<std::int32_t>(position - lastPosition_));
   lastKind_ = 2;
   lastPosition_ = position;
@@ -50,12 +60,12 @@ double THttpWork::BytesPerSecond(TDateTime now) {
   std::int64_t w = -1;
   for (int k = 0; k < n; ++k) {
     const SpeedSample& s = samples_[(first + k) % n];
-    const std::int64_t age = MillisecondsBetween(s.Time, now);
+    const std::int64_t age = MillisecondsApart(s.Time, now);
     if (age > 5000) continue;
     if (w < 0) w = age;
     sum += s.Delta;
   }
-  if (w <= 0) return 0;
+  if (w <= 0) return 0;  // no sample left, or the first one taken this very moment
   return static_cast<double>(sum) * 1000.0 / static_cast<double>(w);
 }
 

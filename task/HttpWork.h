@@ -11,7 +11,7 @@
 namespace qm {
 
 struct SpeedSample {
-  std::int32_t Kind;   // 0 begin, 1 end, 2 progress
+  std::int32_t Kind;  // 0 begin, 1 end, 2 progress
   TDateTime Time;
   std::int32_t Delta;  // bytes since the previous sample
 };
@@ -23,7 +23,7 @@ class THttpWork {
   void BeginWork(std::int32_t max, TDateTime time);
   void Work(std::int32_t position, TDateTime time);
   void EndWork(TDateTime time);
-  // Bytes per second over the samples of the last 5000 ms before `now`.
+  // Bytes per second over the samples that lie within 5000 ms of `now`.
   double BytesPerSecond(TDateTime now);
 
   std::int32_t SampleCount();
@@ -37,7 +37,6 @@ class THttpWork {
   std::int32_t lastKind_ = 0;
   std::int64_t lastPosition_ = 0;
   std::int64_t workMax_ = 0;
-  // Read before the lock is taken (as Work does), hence atomic-free but only compared.
   TDateTime lastTime_ = 0;
 };
 

@@ -126,6 +126,13 @@ class TTask {
   // straight into Urls).
   void RebuildIndex();
 
+  // ---- the task's row in the window's task list ----
+  // Fills the row `row` (state, start URL, running time, progress, size, count) and remembers
+  // it as ListItem; `now` is the moment a running task's time is measured to.
+  void ShowInListItem(int row, TDateTime now = Now());
+  // ShowInListItem with the remembered row; nothing when the task has no row.
+  void RefreshListItem(TDateTime now = Now());
+
  private:
   struct LookupIndex;  // in-memory index beside the stored tree links
   std::unique_ptr<LookupIndex> index_;
