@@ -126,7 +126,7 @@ TEST_F(TaskFileTest, ReadsBackSettingsTableAndDirectories) {
   // Room for as many new records again before the table grows.
   EXPECT_EQ(task.Urls.size(), 14u);
   EXPECT_EQ(task.UrlFlags.size(), 14u);
-  EXPECT_EQ(task.Urls[4].Status, NotDownloaded);
+  EXPECT_EQ(std::int32_t{task.Urls[4].Status}, NotDownloaded);
   for (int i = 0; i < 7; ++i) {
     if (i == 4) continue;
     EXPECT_EQ(RecordBytes(task.Urls[i]), RecordBytes(original.Urls[i])) << "record " << i;
@@ -180,7 +180,7 @@ TEST_F(TaskFileTest, SaveCreatesFolderAndKeepsPreviousFileAsBackup) {
   loaded.FileName = task.FileName;
   ASSERT_TRUE(LoadTaskFile(loaded).Ok);
   EXPECT_EQ(loaded.Depth, 7);
-  EXPECT_EQ(loaded.Urls[4].Status, Saved);
+  EXPECT_EQ(std::int32_t{loaded.Urls[4].Status}, Saved);
 }
 
 // A disk that fills up while the file is written: the save fails, and the file and its backup
@@ -309,8 +309,8 @@ TEST_F(TaskFileTest, TruncatedTableKeepsWholeRecords) {
   EXPECT_EQ(RecordBytes(task.Urls[6]), RecordBytes(EmptyUrlRec()));  // the cut record is dropped
   EXPECT_EQ(task.Urls[5].Url.Get(), "http://h/a/5.html");
   // Node 3 listed children up to record 8; its list now ends at the last record kept.
-  EXPECT_EQ(task.Urls[5].NextId, -1);
-  EXPECT_EQ(task.Urls[3].LastChildId, 5);
+  EXPECT_EQ(std::int32_t{task.Urls[5].NextId}, -1);
+  EXPECT_EQ(std::int32_t{task.Urls[3].LastChildId}, 5);
   ASSERT_EQ(window_.Lines().size(), 1u);
   EXPECT_TRUE(window_.Lines()[0].Red);
 
@@ -408,12 +408,12 @@ TEST_F(TaskFileTest, LinksOutsideTheTableAreReset) {
   const TTaskFileResult r = ReadTaskFile(t, PathOf("t.web"));
   ASSERT_TRUE(r.Ok);
   EXPECT_NE(r.Message.find("broken links"), std::string::npos) << r.Message;
-  EXPECT_EQ(t.Urls[4].RedirectId, -1);
-  EXPECT_EQ(t.Urls[4].ReferId, 0);
-  EXPECT_EQ(t.Urls[5].ReferId, 0);
-  EXPECT_EQ(t.Urls[6].NextId, -1);
-  EXPECT_EQ(t.Urls[2].FirstChildId, -1);
-  EXPECT_EQ(t.Urls[2].LastChildId, -1);
+  EXPECT_EQ(std::int32_t{t.Urls[4].RedirectId}, -1);
+  EXPECT_EQ(std::int32_t{t.Urls[4].ReferId}, 0);
+  EXPECT_EQ(std::int32_t{t.Urls[5].ReferId}, 0);
+  EXPECT_EQ(std::int32_t{t.Urls[6].NextId}, -1);
+  EXPECT_EQ(std::int32_t{t.Urls[2].FirstChildId}, -1);
+  EXPECT_EQ(std::int32_t{t.Urls[2].LastChildId}, -1);
   EXPECT_EQ(t.GetUrl(4), "http://h/a/4.html");
   EXPECT_TRUE(window_.Lines().at(0).Red);
 }
@@ -430,9 +430,9 @@ TEST_F(TaskFileTest, LoopingChildListsAreCut) {
   const TTaskFileResult r = ReadTaskFile(t, PathOf("t.web"));
   ASSERT_TRUE(r.Ok);
   EXPECT_FALSE(r.Message.empty());
-  EXPECT_EQ(t.Urls[6].NextId, -1);
-  EXPECT_EQ(t.Urls[3].LastChildId, 6);
-  EXPECT_EQ(t.Urls[1].FirstChildId, -1);
+  EXPECT_EQ(std::int32_t{t.Urls[6].NextId}, -1);
+  EXPECT_EQ(std::int32_t{t.Urls[3].LastChildId}, 6);
+  EXPECT_EQ(std::int32_t{t.Urls[1].FirstChildId}, -1);
   // Every child list now ends within the table.
   for (int node = 0; node < t.Count; ++node) {
     int steps = 0;
