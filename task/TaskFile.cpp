@@ -342,6 +342,10 @@ TTaskFileResult SaveTaskFile(TTask& task) {
   if (auto r = WriteComplete(task, tmp, path, table); !r) return r;
   struct stat st;
   if (::lstat(native.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      ::unlink(tmp.c_str());
+      return Failure("cannot replace " + path + ": it is not a file");
+    }
     ::unlink(bak.c_str());
     // A second name for the old file keeps a task file in place at every moment; where the
     // file system has no hard links, the old file is moved aside instead.

@@ -228,6 +228,11 @@ TEST_F(TaskFileTest, WriteIntoMissingOrUnusablePlaceFails) {
   r = WriteTaskFile(task, PathOf("d.web"));
   EXPECT_FALSE(r.Ok);
   EXPECT_FALSE(fs::exists(NativeOf("d.web.tmp")));
+  task.Folder = dir_.TaskFolder();
+  task.FileName = "d.web";
+  EXPECT_FALSE(SaveTaskFile(task).Ok);
+  EXPECT_TRUE(fs::is_directory(NativeOf("d.web")));
+  EXPECT_FALSE(fs::exists(NativeOf("d.web.bak")));
   // The task folder is a file.
   WriteFileBytes(NativeOf("plain"), "x");
   task.Folder = PathOf("plain\\");
