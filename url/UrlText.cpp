@@ -1,6 +1,9 @@
 // Text helpers of the URL functions: searching, replacing, trimming, percent decoding, hosts.
 #include <array>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "url/UrlLib.h"
 
@@ -34,6 +37,35 @@ inline std::size_t NextByte(const unsigned char* text, unsigned char c, std::siz
   return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - text) : last + 1;
 }
 
+// One byte of a pattern, matched without regard to ASCII case.
+class CaseFreeByte {
+ public:
+  explicit CaseFreeByte(unsigned char c)
+      : letter_(kLower[c] != kUpper[c]), folded_(letter_ ? kLower[c] : c) {
+#if defined(__SSE2__)
+    foldMask_ = _mm_set1_epi8(static_cast<char>(letter_ ? 0x20 : 0));
+    wanted_ = _mm_set1_epi8(static_cast<char>(folded_));
+#endif
+  }
+  bool Is(unsigned char c) const {
+    return (letter_ ? (c | 0x20) : c) == folded_;
+  }
+#if defined(__SSE2__)
+  // For a letter, setting bit 5 maps exactly its two cases onto the lower one.
+  __m128i Match(__m128i bytes) const {
+    return _mm_cmpeq_epi8(_mm_or_si128(bytes, foldMask_), wanted_);
+  }
+#endif
+
+ private:
+  bool letter_;
+  unsigned char folded_;
+#if defined(__SSE2__)
+  __m128i foldMask_;
+  __m128i wanted_;
+#endif
+};
+
 int HexDigitValue(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -51,29 +83,31 @@ std::size_t PosText(std::string_view pattern, std::string_view text, std::size_t
   const auto* t = reinterpret_cast<const unsigned char*>(text.data());
   const auto* p = reinterpret_cast<const unsigned char*>(pattern.data());
   const std::size_t last = n - m;  // last index where the pattern still fits
-  const unsigned char lo = kLower[p[0]];
-  const unsigned char up = kUpper[p[0]];
   std::size_t i = start - 1;
-  if (lo == up) {
-    for (;;) {
-      i = NextByte(t, lo, i, last);
-      if (i > last) return 0;
-      if (RestMatches(p, t + i, m)) return i + 1;
-      ++i;
+  if (m == 1 && kLower[p[0]] == kUpper[p[0]]) {
+    const std::size_t at = NextByte(t, p[0], i, last);
+    return at > last ? 0 : at + 1;
+  }
+  const CaseFreeByte first(p[0]);
+  const CaseFreeByte final(p[m - 1]);
+#if defined(__SSE2__)
+  // Sixteen candidate positions at a time: the first and the last byte of the pattern must both
+  // match before the bytes between are compared.
+  for (; i + 16 <= last + 1; i += 16) {
+    const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + m - 1));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(first.Match(head), final.Match(tail))));
+    while (mask != 0) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+      if (RestMatches(p, t + at, m)) return at + 1;
+      mask &= mask - 1;
     }
   }
-  // A letter: keep the next hit of each case and try the earlier one.
-  std::size_t nextLo = NextByte(t, lo, i, last);
-  std::size_t nextUp = NextByte(t, up, i, last);
-  for (;;) {
-    const std::size_t at = nextLo < nextUp ? nextLo : nextUp;
-    if (at > last) return 0;
-    if (RestMatches(p, t + at, m)) return at + 1;
-    if (at == nextLo)
-      nextLo = NextByte(t, lo, at + 1, last);
-    else
-      nextUp = NextByte(t, up, at + 1, last);
-  }
+#endif
+  for (; i <= last; ++i)
+    if (first.Is(t[i]) && RestMatches(p, t + i, m)) return i + 1;
+  return 0;
 }
 
 std::size_t LastPos(std::string_view pattern, std::string_view text) {

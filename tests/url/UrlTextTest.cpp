@@ -60,6 +60,27 @@ TEST(PosText, AgreesWithPlainSearchOnGeneratedTexts) {
   }
 }
 
+TEST(PosText, AgreesWithPlainSearchOnLongTexts) {
+  // Long enough for the block-wise search, with the bytes that differ from letters only in the
+  // case bit ('@' and '`', '[' and '{') next to the letters.
+  const std::string alphabet = "sSrRcC@`[{<> \xD3\xF3";
+  unsigned seed = 777;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text, pattern;
+    const std::size_t n = next() % 200, m = 1 + next() % 8;
+    for (std::size_t i = 0; i < n; ++i) text += alphabet[next() % alphabet.size()];
+    for (std::size_t i = 0; i < m; ++i) pattern += alphabet[next() % alphabet.size()];
+    if (n > m && next() % 2 == 0) text.replace(next() % (n - m), m, pattern);  // plant a hit
+    const std::size_t start = next() % (n + 3);
+    ASSERT_EQ(PosText(pattern, text, start), SlowPosText(pattern, text, start))
+        << "pattern=" << pattern << " text=" << text << " start=" << start;
+  }
+}
+
 TEST(LastPos, ExactLastOccurrence) {
   EXPECT_EQ(LastPos("/", "http://h/a/b"), 11u);
   EXPECT_EQ(LastPos("A", "aaa"), 0u);
