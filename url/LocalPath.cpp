@@ -1,4 +1,5 @@
 // Mapping URLs to files below the task folder, and links to relative paths between them.
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
@@ -84,6 +85,14 @@ std::vector<std::string_view> DirComponents(std::string_view dir) {
   return parts;
 }
 
+// ForbiddenNameChars as a lookup table: names are mapped one byte at a time.
+constexpr std::array<bool, 256> MakeForbiddenTable() {
+  std::array<bool, 256> table{};
+  for (char c : ForbiddenNameChars) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}
+constexpr auto kForbidden = MakeForbiddenTable();
+
 bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && StartsWithText(a, b);
 }
@@ -139,9 +148,9 @@ TSplitUrl SplitUrl(std::string_view url) {
   // Characters no file name may hold become directory separators, so a query becomes a chain of
   // directories.
   for (char& c : s.File)
-    if (ForbiddenNameChars.find(c) != std::string_view::npos) c = '\\';
+    if (kForbidden[static_cast<unsigned char>(c)]) c = '\\';
   for (char& c : s.Dir)
-    if (ForbiddenNameChars.find(c) != std::string_view::npos) c = '\\';
+    if (kForbidden[static_cast<unsigned char>(c)]) c = '\\';
   if (s.Dir.find("\\\\") != std::string::npos) s.Dir = ReplaceAll(s.Dir, "\\\\", "\\");
   if (s.File.find("\\\\") != std::string::npos) s.File = ReplaceAll(s.File, "\\\\", "\\");
   // Everything up to the last "\" of the file name moves to the directory chain.
