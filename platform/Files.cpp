@@ -1,0 +1,101 @@
+#include "platform/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace qm {
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::int64_t FileSizeOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+bool DeleteFileAt(const std::string& path) {
+  if (std::remove(path.c_str()) == 0) return true;
+  return !FileExists(path);
+}
+
+bool RenameFileTo(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool GetFileDate(const std::string& path, TDateTime& date) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  date = UnixToLocalDateTime(st.st_mtime);
+  return true;
+}
+
+bool SetFileDate(const std::string& path, TDateTime date) {
+  const std::time_t t = LocalDateTimeToUnix(date);
+  struct timespec times[2];
+  times[0].tv_sec = t;
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, bytes);
+  return (::close(fd) == 0) && ok;
+}
+
+bool TAppendFile::Open(const std::string& path) {
+  Close();
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  return fd_ >= 0;
+}
+
+void TAppendFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+std::int64_t TAppendFile::Size() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+bool TAppendFile::Append(std::string_view bytes) {
+  return fd_ >= 0 && WriteAll(fd_, bytes);
+}
+
+bool TAppendFile::Truncate() {
+  return fd_ >= 0 && ::ftruncate(fd_, 0) == 0;
+}
+
+}  // namespace qm

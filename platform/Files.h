@@ -1,0 +1,49 @@
+#pragma once
+// Small file-system services on native paths ("/" separators; convert "\" paths with NativePath
+// first). None of them throws: failures are reported by the result.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/DateTime.h"
+
+namespace qm {
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Size in bytes, -1 when the file does not exist or cannot be read.
+std::int64_t FileSizeOf(const std::string& path);
+// True when the file is gone afterwards (also when it never existed).
+bool DeleteFileAt(const std::string& path);
+// Moves `from` to `to`, replacing a file already at `to`.
+bool RenameFileTo(const std::string& from, const std::string& to);
+// The modification date as a local date-time, whole seconds.
+bool GetFileDate(const std::string& path, TDateTime& date);
+// Sets the modification (and access) date to a local date-time, rounded to the second, so that
+// GetFileDate gives back exactly the same value for a whole-second date.
+bool SetFileDate(const std::string& path, TDateTime date);
+// Writes the whole file, replacing one already there.
+bool WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// A file written by appending blocks at its end, created when missing (a resumable download).
+class TAppendFile {
+ public:
+  TAppendFile() = default;
+  ~TAppendFile() { Close(); }
+  TAppendFile(const TAppendFile&) = delete;
+  TAppendFile& operator=(const TAppendFile&) = delete;
+
+  // Opens for reading and writing, positioned at the end.
+  bool Open(const std::string& path);
+  void Close();
+  // The current length (the resume position); -1 when not open.
+  std::int64_t Size() const;
+  bool Append(std::string_view bytes);
+  // Empties the file.
+  bool Truncate();
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace qm

@@ -1,0 +1,222 @@
+// How workers walk the URL table: claims, the wait at the end of the table, failures of the start
+// page, and what a pause shows.
+#include <gtest/gtest.h>
+
+#include "WorkerHarness.h"
+#include "engine/HttpEvents.h"
+#include "platform/Files.h"
+#include "platform/Pacing.h"
+
+namespace qm::test {
+namespace {
+
+TEST(WorkerWalk, TwoWorkersFetchEveryEntryExactlyOnce) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/index.html", {.Body = "<html>start</html>", .ContentType = "text/html"});
+  TaskUnderTest t(site.Url("/index.html"));
+  constexpr int kFiles = 40;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string path = "/img/p" + std::to_string(i) + ".gif";
+    site.Put(path, {.Body = "GIF89a" + std::to_string(i)});
+    t.Add(site.Url(path));
+  }
+
+  RunTask(t.Task, {.Workers = 2});
+
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string path = "/img/p" + std::to_string(i) + ".gif";
+    EXPECT_EQ(site.Count("HEAD", path), 1) << path;
+    EXPECT_EQ(site.Count("GET", path), 1) << path;
+    EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/img/p" + std::to_string(i) + ".gif")),
+              "GIF89a" + std::to_string(i));
+  }
+  EXPECT_EQ(site.Count("GET", "/index.html"), 1);
+  t.Task.Recount();
+  EXPECT_EQ(t.Task.SavedCount, kFiles + 1);
+  EXPECT_EQ(t.Task.ErrorCount, 0);
+  // Both workers report under their own tag.
+  EXPECT_EQ(LinesWith(window, ",成功下载").size(), static_cast<std::size_t>(kFiles + 1));
+  const std::string tag0 = "-Thread=" + std::to_string(MakeClientTag(7, 0)) + ",成功下载";
+  const std::string tag1 = "-Thread=" + std::to_string(MakeClientTag(7, 1)) + ",成功下载";
+  EXPECT_FALSE(LinesWith(window, tag0).empty());
+  EXPECT_FALSE(LinesWith(window, tag1).empty());
+}
+
+TEST(WorkerWalk, SuccessLinesCarryEntrySizeAndStatusLine) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/a.gif", {.Body = std::string(1234, 'x')});
+  TaskUnderTest t(site.Url("/a.gif"));
+
+  RunTask(t.Task, {});
+
+  const std::string url = site.Url("/a.gif");
+  const std::string prefix = LinePrefix(t.Task, 0);
+  EXPECT_TRUE(window.HasLineContaining(prefix + ",正在下载" + url + "文件大小1234字节"));
+  EXPECT_TRUE(
+      window.HasLineContaining(prefix + ",成功下载" + url + "文件大小1234字节HTTP/1.1 200 OK"));
+  EXPECT_EQ(t.Task.GetStatus(0), Saved);
+  EXPECT_EQ(t.Task.GetSize(0), 1234);
+  EXPECT_FALSE(std::filesystem::exists(t.File("127.0.0.1/a.gif.tmp")));
+}
+
+TEST(WorkerWalk, WorkersWaitAtTheTailUntilTheAnalysisDeclaresTheTableFinished) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/only.gif", {.Body = "x"});
+  TaskUnderTest t(site.Url("/only.gif"));
+  t.Task.MarkRunning();
+  TTaskThread worker(t.Task, false, MakeHttpClient());
+  FakeAnalysis analysis(t.Task);
+  analysis.HoldEnd();
+
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (t.Task.GetStatus(0) != Saved && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(t.Task.GetStatus(0), Saved);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(worker.Finished()) << "a worker ended before the table was declared finished";
+  EXPECT_EQ(worker.Position(), 0);
+
+  analysis.Release();
+  worker.WaitFor();
+  EXPECT_TRUE(worker.Finished());
+  EXPECT_TRUE(t.Task.AnalysisDone.load());
+  t.Task.MarkComplete();
+}
+
+TEST(WorkerWalk, AStoppedTaskEndsWorkersThatWaitAtTheTail) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/only.gif", {.Body = "x"});
+  TaskUnderTest t(site.Url("/only.gif"));
+  t.Task.MarkRunning();
+  TTaskThread worker(t.Task, false, MakeHttpClient());
+  // No analysis thread at all: nobody will ever set AnalysisDone.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (t.Task.GetStatus(0) != Saved && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(t.Task.GetStatus(0), Saved);
+  t.Task.MarkStopped();
+  worker.WaitFor();
+  EXPECT_TRUE(worker.Finished());
+  // The worker let go of its client when it ended.
+  std::lock_guard<std::mutex> guard(t.Task.WorkersLock);
+  ASSERT_EQ(t.Task.HttpClients.size(), 1u);
+  EXPECT_EQ(t.Task.HttpClients[0], nullptr);
+}
+
+TEST(WorkerWalk, PausingShowsEachWorkersTagAndPosition) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/only.gif", {.Body = "x"});
+  TaskUnderTest t(site.Url("/only.gif"));
+  t.Task.MarkRunning();
+  TTaskThread worker(t.Task, false, MakeHttpClient());
+  FakeAnalysis analysis(t.Task);
+  analysis.HoldEnd();
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (t.Task.GetStatus(0) != Saved && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+
+  t.Task.Pause();
+  const std::string expected = "tag=" + std::to_string(MakeClientTag(7, 0)) +
+                               ",Position=0,Status=3,Url=" + site.Url("/only.gif");
+  EXPECT_TRUE(window.HasLineContaining(expected));
+  t.Task.MarkRunning();
+  analysis.Release();
+  worker.WaitFor();
+  t.Task.MarkComplete();
+}
+
+TEST(WorkerWalk, AStartPageThatFailsLeavesOneErrorEntryAndTheRunEnds) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;  // serves nothing: every request is a 404
+  TaskUnderTest t(site.Url("/index.html"));
+
+  RunTask(t.Task, {.Workers = 2});
+
+  EXPECT_EQ(t.Task.GetStatus(0), DownloadError);
+  EXPECT_EQ(site.Count("HEAD", "/index.html"), 1);
+  EXPECT_EQ(site.Count("GET", "/index.html"), 0);
+  EXPECT_TRUE(window.HasLineContaining("Head错误信息=HTTP/1.1 404 Not Found"));
+  EXPECT_TRUE(window.HasLineContaining(LinePrefix(t.Task, 0) + "," + site.Url("/index.html") +
+                                       ",Head失败。"));
+  t.Task.Recount();
+  EXPECT_EQ(t.Task.Total, 1);
+  EXPECT_EQ(t.Task.ErrorCount, 1);
+  EXPECT_EQ(t.Task.SavedCount, 0);
+  EXPECT_EQ(t.Task.SavedBytes, 0);
+}
+
+TEST(WorkerWalk, AGetThatFailsAfterAGoodHeadIsReportedInRedAndMarksTheEntry) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/broken.gif", {.Body = "oops", .GetStatus = 500});
+  TaskUnderTest t(site.Url("/broken.gif"));
+
+  RunTask(t.Task, {});
+
+  EXPECT_EQ(t.Task.GetStatus(0), DownloadError);
+  bool red = false;
+  for (const auto& line : window.Lines())
+    if (line.Red && line.Text == "下载错误信息=HTTP/1.1 500 Internal Server Error") red = true;
+  EXPECT_TRUE(red);
+  EXPECT_TRUE(window.HasLineContaining(LinePrefix(t.Task, 0) + "," + site.Url("/broken.gif") +
+                                       ",下载失败。"));
+  EXPECT_FALSE(std::filesystem::exists(t.File("127.0.0.1/broken.gif")));
+  EXPECT_FALSE(std::filesystem::exists(t.File("127.0.0.1/broken.gif.tmp")));
+}
+
+TEST(WorkerWalk, ARedirectFoundByTheHeadIsReportedAndTheFetchLandsOnTheTarget) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/old.gif", {.RedirectTo = "/new/pic.gif"});
+  site.Put("/new/pic.gif", {.Body = "PIC"});
+  TaskUnderTest t(site.Url("/old.gif"));
+
+  RunTask(t.Task, {});
+
+  const std::int32_t target = t.Task.FindUrl(site.Url("/new/pic.gif"));
+  ASSERT_GT(target, 0);
+  EXPECT_EQ(t.Task.GetStatus(0), Redirected);
+  EXPECT_EQ(t.Task.ResolveIndex(0), target);
+  EXPECT_EQ(t.Task.GetStatus(target), Saved);
+  EXPECT_TRUE(window.HasLineContaining(LinePrefix(t.Task, 0) + ",重定向" + site.Url("/old.gif") +
+                                       "到" + site.Url("/new/pic.gif")));
+  EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/new/pic.gif")), "PIC");
+  EXPECT_EQ(site.Count("GET", "/new/pic.gif"), 1);
+  EXPECT_EQ(site.Count("GET", "/old.gif"), 0);
+}
+
+TEST(WorkerWalk, ARelativeContentLocationRedirectsToTheResolvedUrl) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put(
+      "/doc/",
+      {.Body = "<html>x</html>", .ContentType = "text/html", .ContentLocation = "index.html.en"});
+  site.Put("/doc/index.html.en", {.Body = "<html>x</html>", .ContentType = "text/html"});
+  TaskUnderTest t(site.Url("/doc/"));
+
+  RunTask(t.Task, {});
+
+  const std::int32_t target = t.Task.FindUrl(site.Url("/doc/index.html.en"));
+  ASSERT_GT(target, 0);
+  EXPECT_EQ(t.Task.GetStatus(0), Redirected);
+  EXPECT_EQ(t.Task.GetStatus(target), Saved);
+  EXPECT_EQ(site.Count("GET", "/doc/index.html.en"), 1);
+  EXPECT_TRUE(std::filesystem::exists(t.File("127.0.0.1/doc/index.html.en")));
+}
+
+}  // namespace
+}  // namespace qm::test
