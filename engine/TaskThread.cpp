@@ -39,13 +39,16 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// True unless the response's Content-Range names a first byte other than `start`.
-bool SliceStartsAt(const THttpResponse& response, std::int64_t start) {
+// How the answer to a ranged request relates to the bytes asked for.
+enum class TSliceAnswer { Slice, WholeBody, WrongPart };
+
+TSliceAnswer ClassifySlice(const THttpResponse& response, std::int64_t start) {
   const std::string range = response.HeaderValue("Content-Range");
-  if (range.empty()) return true;
   std::int64_t first = -1;
-  if (std::sscanf(range.c_str(), "bytes %" SCNd64, &first) != 1) return true;
-  return first == start;
+  if (!range.empty() && std::sscanf(range.c_str(), "bytes %" SCNd64, &first) == 1)
+    return first == start ? TSliceAnswer::Slice : TSliceAnswer::WrongPart;
+  // Without Content-Range only a 206 says that the Range header was honoured.
+  return response.Code == 206 ? TSliceAnswer::Slice : TSliceAnswer::WholeBody;
 }
 
 }  // namespace
@@ -342,13 +345,16 @@ bool TTaskThread::FetchRanged(std::int32_t entry) {
     received = 0;
   }
 
-  // Leaves the slice loop: the client sends no Range header any more, and the status says how
-  // the entry stands (an interrupted one waits for the next attempt, its file kept for resume).
+  // However the slices end, later requests of this client carry no Range header.
+  struct RangeReset {
+    THttpClient& client;
+    ~RangeReset() { client.RangeStart = client.RangeEnd = 0; }
+  } rangeReset{*client_};
+  // Leaves the slice loop early; the status says how the entry stands (an interrupted one waits
+  // for the next attempt, its file kept for resume).
   auto leave = [&]() {
     file.Close();
     body_.clear();
-    client_->RangeStart = 0;
-    client_->RangeEnd = 0;
     FinishEntryStatus(entry);
     return false;
   };
@@ -361,12 +367,14 @@ bool TTaskThread::FetchRanged(std::int32_t entry) {
     client_->RangeStart = received;
     client_->RangeEnd = expectedSize_ - received > kSliceSpan ? received + kSliceSpan : 0;
     body_.clear();
+    TSliceAnswer answer = TSliceAnswer::Slice;
     try {
       client_->Get(currentUrl_, body_);
       // A slice that brings nothing, or another part of the file, would never end the loop or
       // would corrupt the file.
       if (body_.empty()) throw EHttpError("Empty response to a ranged request");
-      if (client_->Response().Code == 206 && !SliceStartsAt(client_->Response(), received))
+      answer = ClassifySlice(client_->Response(), received);
+      if (answer == TSliceAnswer::WrongPart)
         throw EHttpError("Unexpected Content-Range " +
                          client_->Response().HeaderValue("Content-Range"));
     } catch (const std::exception& e) {
@@ -379,7 +387,7 @@ bool TTaskThread::FetchRanged(std::int32_t entry) {
       PacedSleep(10);
       return leave();
     }
-    if (client_->Response().Code != 206) {
+    if (answer == TSliceAnswer::WholeBody) {
       // The server ignored the Range header and sent the whole resource: keep it once.
       if (!file.Truncate()) throw std::runtime_error("Cannot write file " + tmp);
       expectedSize_ = static_cast<std::int64_t>(body_.size());
@@ -393,8 +401,6 @@ bool TTaskThread::FetchRanged(std::int32_t entry) {
     PacedSleep(1);
   }
   file.Close();
-  client_->RangeStart = 0;
-  client_->RangeEnd = 0;
   return true;
 }
 

@@ -14,20 +14,18 @@ TEST(WorkerCookies, CookiesFromTheStartPagesHeadReachEveryLinkedRequest) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/index.html", {.Body = "<html>start</html>",
-                           .ContentType = "text/html",
-                           .SetCookies = {"sid=xyz; path=/", "lang=en"}});
+  site.Put("/index.html", PageOf("<html>start</html>").Cookie("sid=xyz; path=/").Cookie("lang=en"));
   std::vector<std::string> links;
   for (int i = 0; i < 8; ++i) {
     const std::string path = "/f" + std::to_string(i) + ".gif";
-    site.Put(path, {.Body = "GIF"});
+    site.Put(path, FileOf("GIF"));
     links.push_back(site.Url(path));
   }
   TaskUnderTest t(site.Url("/index.html"));
 
-  RunTask(t.Task, {.Workers = 3, .Links = [&](const std::string& page) {
-                     return page == site.Url("/index.html") ? links : std::vector<std::string>{};
-                   }});
+  RunTask(t.Task, WithWorkers(3, [&](const std::string& page) {
+            return page == site.Url("/index.html") ? links : std::vector<std::string>{};
+          }));
 
   // The start page's own GET already carries them.
   const auto startGets = site.Requests("GET", "/index.html");
@@ -53,8 +51,7 @@ TEST(WorkerCookies, AFailedHeadThatSetsACookieStillCounts) {
   ScopedRecordingWindow window;
   TestSite site;
   // The HEAD is refused but hands out the cookie; the GET works.
-  site.Put("/gate.gif",
-           {.Body = "GATE", .SetCookies = {"pass=1"}, .Status = 403, .GetStatus = 200});
+  site.Put("/gate.gif", FileOf("GATE").Cookie("pass=1").Answer(403).AnswerGet(200));
   TaskUnderTest t(site.Url("/gate.gif"));
 
   RunTask(t.Task, {});
@@ -72,7 +69,7 @@ TEST(WorkerCookies, SystemCookiesOfTheStartPageAreSentFromTheFirstRequest) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/a.gif", {.Body = "A"});
+  site.Put("/a.gif", FileOf("A"));
   TaskUnderTest t(site.Url("/a.gif"));
   const auto store = t.Dir.Path() / "cookies.txt";
   WriteFileBytes(store, "127.0.0.1\tFALSE\t/\tFALSE\t0\tuser\tbob\n");
@@ -101,8 +98,7 @@ TEST(WorkerRefresh, ARefreshOnlyPageIsFetchedTwiceThreeSecondsApartAndNotAnalyse
   std::string refresh =
       "<html><head><META HTTP-EQUIV=REFRESH CONTENT=\"0; URL=/index.html\"></head></html>";
   refresh.resize(400, ' ');
-  site.Put("/refresh.html",
-           {.Body = refresh, .ContentType = "text/html", .SetCookies = {"visited=1"}});
+  site.Put("/refresh.html", PageOf(refresh).Cookie("visited=1"));
   TaskUnderTest t(site.Url("/refresh.html"));
 
   const auto analysed = RunTask(t.Task, {});
@@ -130,9 +126,9 @@ TEST(WorkerRefresh, AQuotedRefreshOrALongPageIsAnalysedAsUsual) {
       "<html><head><META HTTP-EQUIV=REFRESH CONTENT=\"0; URL=/x.html\"></head></html>";
   longPage.resize(513, ' ');
   std::string noContent = "<html><head><META HTTP-EQUIV=REFRESH></head></html>";
-  site.Put("/quoted.html", {.Body = quoted, .ContentType = "text/html"});
-  site.Put("/long.html", {.Body = longPage, .ContentType = "text/html"});
-  site.Put("/nocontent.html", {.Body = noContent, .ContentType = "text/html"});
+  site.Put("/quoted.html", PageOf(quoted));
+  site.Put("/long.html", PageOf(longPage));
+  site.Put("/nocontent.html", PageOf(noContent));
   TaskUnderTest t(site.Url("/quoted.html"));
   const std::int32_t longIndex = t.Add(site.Url("/long.html"), NotDownloaded, 0, 1);
   const std::int32_t noContentIndex = t.Add(site.Url("/nocontent.html"), NotDownloaded, 0, 0);

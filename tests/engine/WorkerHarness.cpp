@@ -33,12 +33,28 @@ void Pause1ms() {
 
 // ---------------------------------------------------------------------------------------------
 
+SiteResource FileOf(std::string body) {
+  SiteResource r;
+  r.Body = std::move(body);
+  return r;
+}
+
+SiteResource PageOf(std::string body) {
+  return FileOf(std::move(body)).Type("text/html");
+}
+
+SiteResource RedirectOf(std::string target) {
+  SiteResource r;
+  r.RedirectTo = std::move(target);
+  return r;
+}
+
 TestSite::TestSite() {
   server_.Get(".*",
               [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); });
   port_ = server_.bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_.listen_after_bind(); });
-  server_.wait_until_ready();
+  while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 TestSite::~TestSite() {
@@ -255,6 +271,19 @@ std::vector<std::int32_t> RunTask(TTask& task, const RunOptions& options) {
   analysis.WaitFor();
   if (task.State.load() == Running) task.MarkComplete();
   return analysis.Analysed();
+}
+
+RunOptions WithWorkers(int workers, FakeAnalysis::LinkSource links) {
+  RunOptions options;
+  options.Workers = workers;
+  options.Links = std::move(links);
+  return options;
+}
+
+RunOptions AsUpdateRun() {
+  RunOptions options;
+  options.UpdateRun = true;
+  return options;
 }
 
 std::string LinePrefix(const TTask& task, std::int32_t entry, std::int32_t worker) {

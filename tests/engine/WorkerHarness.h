@@ -37,7 +37,41 @@ struct SiteResource {
   int Status = 200;          // answers other than 2xx carry Body as text
   int GetStatus = 0;         // when set, the status of GETs only (HEAD stays)
   bool IgnoreRange = false;  // answer a ranged GET with the whole body
+
+  SiteResource& Type(std::string type) {
+    ContentType = std::move(type);
+    return *this;
+  }
+  SiteResource& Modified(std::time_t t) {
+    LastModified = t;
+    return *this;
+  }
+  SiteResource& Cookie(std::string line) {
+    SetCookies.push_back(std::move(line));
+    return *this;
+  }
+  SiteResource& Location(std::string url) {
+    ContentLocation = std::move(url);
+    return *this;
+  }
+  SiteResource& Answer(int status) {
+    Status = status;
+    return *this;
+  }
+  SiteResource& AnswerGet(int status) {
+    GetStatus = status;
+    return *this;
+  }
+  SiteResource& NoRanges() {
+    IgnoreRange = true;
+    return *this;
+  }
 };
+
+// A file with that body, a page (text/html) with that body, a 302 to `target`.
+SiteResource FileOf(std::string body);
+SiteResource PageOf(std::string body);
+SiteResource RedirectOf(std::string target);
 
 struct SiteRequest {
   std::string Method;
@@ -125,6 +159,8 @@ struct RunOptions {
   std::chrono::seconds Limit{60};
 };
 std::vector<std::int32_t> RunTask(TTask& task, const RunOptions& options);
+RunOptions WithWorkers(int workers, FakeAnalysis::LinkSource links = {});
+RunOptions AsUpdateRun();
 
 // "No.<entry>-Thread=<tag>" for worker `worker` of the task.
 std::string LinePrefix(const TTask& task, std::int32_t entry, std::int32_t worker = 0);

@@ -22,6 +22,13 @@ std::vector<std::string> ExpectedRanges(std::int64_t size, std::int64_t from = 0
   return ranges;
 }
 
+// Compares without printing megabytes of binary on a failure.
+void ExpectFileHolds(const std::filesystem::path& file, const std::string& expected) {
+  const std::string actual = ReadFileBytes(file);
+  EXPECT_EQ(actual.size(), expected.size()) << file;
+  EXPECT_TRUE(actual == expected) << file << " differs from the served body";
+}
+
 std::vector<std::string> RangesOf(const std::vector<SiteRequest>& requests) {
   std::vector<std::string> out;
   for (const auto& r : requests) out.push_back(r.Range);
@@ -35,13 +42,13 @@ TEST(WorkerRange, BodiesUpTo102400BytesComeWholeAndLongerOnesInSlices) {
   const std::string exact = PatternBody(102400);
   const std::string oneMore = PatternBody(102401);
   const std::string large = PatternBody(300000);
-  site.Put("/exact.bin", {.Body = exact});
-  site.Put("/onemore.bin", {.Body = oneMore});
-  site.Put("/large.bin", {.Body = large});
-  site.Put("/after.gif", {.Body = "after"});
+  site.Put("/exact.bin", FileOf(exact));
+  site.Put("/onemore.bin", FileOf(oneMore));
+  site.Put("/large.bin", FileOf(large));
+  site.Put("/after.gif", FileOf("after"));
   TaskUnderTest t(site.Url("/exact.bin"));
   t.Add(site.Url("/onemore.bin"));
-  t.Add(site.Url("/large.bin"));
+  const std::int32_t largeIndex = t.Add(site.Url("/large.bin"));
   t.Add(site.Url("/after.gif"));
 
   RunTask(t.Task, {});
@@ -54,17 +61,17 @@ TEST(WorkerRange, BodiesUpTo102400BytesComeWholeAndLongerOnesInSlices) {
   EXPECT_EQ(oneMoreRanges.back(), "bytes=92169-");
   EXPECT_EQ(RangesOf(site.Requests("GET", "/large.bin")), ExpectedRanges(300000));
 
-  EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/exact.bin")), exact);
-  EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/onemore.bin")), oneMore);
-  EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/large.bin")), large);
-  EXPECT_EQ(t.Task.GetSize(2), 300000);
-  EXPECT_EQ(t.Task.GetStatus(2), Saved);
+  ExpectFileHolds(t.File("127.0.0.1/exact.bin"), exact);
+  ExpectFileHolds(t.File("127.0.0.1/onemore.bin"), oneMore);
+  ExpectFileHolds(t.File("127.0.0.1/large.bin"), large);
+  EXPECT_EQ(t.Task.GetSize(largeIndex), 300000);
+  EXPECT_EQ(t.Task.GetStatus(largeIndex), Saved);
   // The client forgot the range once the ranged download was over.
   for (const auto& r : site.Requests("HEAD", "/after.gif")) EXPECT_EQ(r.Range, "");
   for (const auto& r : site.Requests("GET", "/after.gif")) EXPECT_EQ(r.Range, "");
   // Progress of the slices goes to the status bar only.
-  const std::string progress =
-      LinePrefix(t.Task, 2) + "正在下载" + site.Url("/large.bin") + "文件，已经下载300000字节";
+  const std::string progress = LinePrefix(t.Task, largeIndex) + "正在下载" +
+                               site.Url("/large.bin") + "文件，已经下载300000字节";
   bool inStatus = false;
   for (const auto& s : window.StatusTexts()) inStatus = inStatus || s == progress;
   EXPECT_TRUE(inStatus);
@@ -76,7 +83,7 @@ TEST(WorkerRange, AStoppedRangedDownloadResumesFromItsTemporaryFile) {
   ScopedRecordingWindow window;
   TestSite site;
   const std::string body = PatternBody(200000);
-  site.Put("/big.zip", {.Body = body});
+  site.Put("/big.zip", FileOf(body));
   TaskUnderTest t(site.Url("/big.zip"));
   // The user stops the task while the fourth slice is on its way.
   site.OnGet("/big.zip", [&](int getCount) {
@@ -101,7 +108,7 @@ TEST(WorkerRange, AStoppedRangedDownloadResumesFromItsTemporaryFile) {
   for (std::size_t i = 4; i < requests.size(); ++i) second.push_back(requests[i].Range);
   EXPECT_EQ(second, ExpectedRanges(200000, 4 * 10241));
   EXPECT_EQ(second.front(), "bytes=40964-51204");
-  EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/big.zip")), body);
+  ExpectFileHolds(t.File("127.0.0.1/big.zip"), body);
   EXPECT_EQ(t.Task.GetStatus(0), Saved);
 }
 
@@ -110,13 +117,13 @@ TEST(WorkerRange, AServerThatIgnoresRangeGivesTheBodyOnceNotRepeatedCopies) {
   ScopedRecordingWindow window;
   TestSite site;
   const std::string body = PatternBody(300000);
-  site.Put("/whole.bin", {.Body = body, .IgnoreRange = true});
+  site.Put("/whole.bin", FileOf(body).NoRanges());
   TaskUnderTest t(site.Url("/whole.bin"));
 
   RunTask(t.Task, {});
 
   EXPECT_EQ(site.Count("GET", "/whole.bin"), 1);
-  EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/whole.bin")), body);
+  ExpectFileHolds(t.File("127.0.0.1/whole.bin"), body);
   EXPECT_EQ(t.Task.GetStatus(0), Saved);
   EXPECT_EQ(t.Task.GetSize(0), 300000);
 }
@@ -126,7 +133,7 @@ TEST(WorkerRange, AResumeOnAServerThatIgnoresRangeRestartsTheFile) {
   ScopedRecordingWindow window;
   TestSite site;
   const std::string body = PatternBody(150000);
-  site.Put("/whole.bin", {.Body = body, .IgnoreRange = true});
+  site.Put("/whole.bin", FileOf(body).NoRanges());
   TaskUnderTest t(site.Url("/whole.bin"));
   // Half a file from an earlier attempt.
   std::filesystem::create_directories(t.File("127.0.0.1"));
@@ -136,7 +143,7 @@ TEST(WorkerRange, AResumeOnAServerThatIgnoresRangeRestartsTheFile) {
 
   EXPECT_EQ(RangesOf(site.Requests("GET", "/whole.bin")),
             std::vector<std::string>{"bytes=50000-60240"});
-  EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/whole.bin")), body);
+  ExpectFileHolds(t.File("127.0.0.1/whole.bin"), body);
 }
 
 }  // namespace

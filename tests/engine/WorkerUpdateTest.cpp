@@ -19,8 +19,8 @@ TEST(WorkerFileDates, ASavedFileCarriesTheServersDateToTheSecond) {
   ScopedRecordingWindow window;
   TestSite site;
   const std::time_t modified = SomePastTime() + 37;  // an odd second: no 2-second rounding
-  site.Put("/a.png", {.Body = "PNG", .LastModified = modified});
-  site.Put("/undated.png", {.Body = "PNG2"});
+  site.Put("/a.png", FileOf("PNG").Modified(modified));
+  site.Put("/undated.png", FileOf("PNG2"));
   TaskUnderTest t(site.Url("/a.png"));
   t.Add(site.Url("/undated.png"));
 
@@ -40,8 +40,8 @@ TEST(WorkerFileDates, AnUpToDateNonPageFileIsNotFetchedAgain) {
   ScopedRecordingWindow window;
   TestSite site;
   const std::time_t modified = SomePastTime() + 1;
-  site.Put("/pic.gif", {.Body = "GIF-one", .LastModified = modified});
-  site.Put("/nodate.gif", {.Body = "GIF-two"});
+  site.Put("/pic.gif", FileOf("GIF-one").Modified(modified));
+  site.Put("/nodate.gif", FileOf("GIF-two"));
 
   {  // A first task fetches both.
     TaskUnderTest first(site.Url("/pic.gif"), 3);
@@ -74,7 +74,7 @@ TEST(WorkerFileDates, WithTheSwitchOffAnExistingFileIsFetchedAnyway) {
   AutoUpdateNonPages = false;
   TestSite site;
   const std::time_t modified = SomePastTime();
-  site.Put("/pic.gif", {.Body = "GIF-new", .LastModified = modified});
+  site.Put("/pic.gif", FileOf("GIF-new").Modified(modified));
   TaskUnderTest t(site.Url("/pic.gif"));
   std::filesystem::create_directories(t.File("127.0.0.1"));
   WriteFileBytes(t.File("127.0.0.1/pic.gif"), "GIF-old");
@@ -95,17 +95,14 @@ struct UpdateSite {
   std::int32_t staticPage, indexHtm, picture, unchanged, changed, failed;
 
   UpdateSite() {
-    const auto page = [](std::time_t date) {
-      return SiteResource{
-          .Body = "<html>page</html>", .ContentType = "text/html", .LastModified = date};
-    };
+    const auto page = [](std::time_t date) { return PageOf("<html>page</html>").Modified(date); };
     site.Put("/index.html", page(newDate));
     site.Put("/about.html", page(newDate));
     site.Put("/sub/index.htm", page(newDate));
-    site.Put("/pic.gif", {.Body = "GIF", .LastModified = newDate});
+    site.Put("/pic.gif", FileOf("GIF").Modified(newDate));
     site.Put("/same.php", page(oldDate));
     site.Put("/news.php", page(newDate));
-    site.Put("/err.gif", {.Body = "GIF", .LastModified = newDate});
+    site.Put("/err.gif", FileOf("GIF").Modified(newDate));
 
     t = std::make_unique<TaskUnderTest>(site.Url("/index.html"));
     staticPage = t->Add(site.Url("/about.html"), Saved, 0, 0);
@@ -129,7 +126,7 @@ TEST(WorkerUpdate, WithAllThreeSwitchesOnOnlyPagesAreExamined) {
   ScopedRecordingWindow window;
   UpdateSite u;
 
-  RunTask(u.task(), {.UpdateRun = true});
+  RunTask(u.task(), AsUpdateRun());
 
   // The start page and "index.htm" pages are always examined.
   EXPECT_EQ(u.site.Count("HEAD", "/index.html"), 1);
@@ -168,7 +165,7 @@ TEST(WorkerUpdate, WithTheSwitchesOffEveryEntryIsExaminedAndFailuresRetried) {
   ScopedRecordingWindow window;
   UpdateSite u;
 
-  RunTask(u.task(), {.UpdateRun = true});
+  RunTask(u.task(), AsUpdateRun());
 
   for (const char* path : {"/index.html", "/about.html", "/sub/index.htm", "/pic.gif", "/same.php",
                            "/news.php", "/err.gif"})
@@ -190,7 +187,7 @@ TEST(WorkerUpdate, OnlyTheStaticSwitchOnStillExaminesNonPageFiles) {
   ScopedRecordingWindow window;
   UpdateSite u;
 
-  RunTask(u.task(), {.UpdateRun = true});
+  RunTask(u.task(), AsUpdateRun());
 
   EXPECT_EQ(u.site.Count("HEAD", "/about.html"), 0);
   EXPECT_EQ(u.site.Count("HEAD", "/sub/index.htm"), 1);
@@ -208,7 +205,7 @@ TEST(WorkerUpdate, AnUpdatedFileOnDiskThatIsCurrentIsNotFetched) {
   WriteFileBytes(u.t->File("127.0.0.1/pic.gif"), "GIF");
   ASSERT_TRUE(SetFileDate(u.t->File("127.0.0.1/pic.gif").string(), UnixToLocalDateTime(u.newDate)));
 
-  RunTask(u.task(), {.UpdateRun = true});
+  RunTask(u.task(), AsUpdateRun());
 
   EXPECT_EQ(u.site.Count("HEAD", "/pic.gif"), 1);
   EXPECT_EQ(u.site.Count("GET", "/pic.gif"), 0);

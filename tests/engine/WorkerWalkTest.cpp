@@ -14,16 +14,16 @@ TEST(WorkerWalk, TwoWorkersFetchEveryEntryExactlyOnce) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/index.html", {.Body = "<html>start</html>", .ContentType = "text/html"});
+  site.Put("/index.html", PageOf("<html>start</html>"));
   TaskUnderTest t(site.Url("/index.html"));
   constexpr int kFiles = 40;
   for (int i = 0; i < kFiles; ++i) {
     const std::string path = "/img/p" + std::to_string(i) + ".gif";
-    site.Put(path, {.Body = "GIF89a" + std::to_string(i)});
+    site.Put(path, FileOf("GIF89a" + std::to_string(i)));
     t.Add(site.Url(path));
   }
 
-  RunTask(t.Task, {.Workers = 2});
+  RunTask(t.Task, WithWorkers(2));
 
   for (int i = 0; i < kFiles; ++i) {
     const std::string path = "/img/p" + std::to_string(i) + ".gif";
@@ -48,7 +48,7 @@ TEST(WorkerWalk, SuccessLinesCarryEntrySizeAndStatusLine) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/a.gif", {.Body = std::string(1234, 'x')});
+  site.Put("/a.gif", FileOf(std::string(1234, 'x')));
   TaskUnderTest t(site.Url("/a.gif"));
 
   RunTask(t.Task, {});
@@ -67,7 +67,7 @@ TEST(WorkerWalk, WorkersWaitAtTheTailUntilTheAnalysisDeclaresTheTableFinished) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/only.gif", {.Body = "x"});
+  site.Put("/only.gif", FileOf("x"));
   TaskUnderTest t(site.Url("/only.gif"));
   t.Task.MarkRunning();
   TTaskThread worker(t.Task, false, MakeHttpClient());
@@ -80,7 +80,8 @@ TEST(WorkerWalk, WorkersWaitAtTheTailUntilTheAnalysisDeclaresTheTableFinished) {
   ASSERT_EQ(t.Task.GetStatus(0), Saved);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(worker.Finished()) << "a worker ended before the table was declared finished";
-  EXPECT_EQ(worker.Position(), 0);
+  // It stands at the last record of the table (the lookup tree's nodes follow the start URL).
+  EXPECT_EQ(worker.Position(), t.Task.GetCount() - 1);
 
   analysis.Release();
   worker.WaitFor();
@@ -93,7 +94,7 @@ TEST(WorkerWalk, AStoppedTaskEndsWorkersThatWaitAtTheTail) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/only.gif", {.Body = "x"});
+  site.Put("/only.gif", FileOf("x"));
   TaskUnderTest t(site.Url("/only.gif"));
   t.Task.MarkRunning();
   TTaskThread worker(t.Task, false, MakeHttpClient());
@@ -115,7 +116,7 @@ TEST(WorkerWalk, PausingShowsEachWorkersTagAndPosition) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/only.gif", {.Body = "x"});
+  site.Put("/only.gif", FileOf("x"));
   TaskUnderTest t(site.Url("/only.gif"));
   t.Task.MarkRunning();
   TTaskThread worker(t.Task, false, MakeHttpClient());
@@ -125,9 +126,13 @@ TEST(WorkerWalk, PausingShowsEachWorkersTagAndPosition) {
   while (t.Task.GetStatus(0) != Saved && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   t.Task.Pause();
+  const std::int32_t at = t.Task.GetCount() - 1;
+  ASSERT_EQ(worker.Position(), at);
   const std::string expected = "tag=" + std::to_string(MakeClientTag(7, 0)) +
-                               ",Position=0,Status=3,Url=" + site.Url("/only.gif");
+                               ",Position=" + std::to_string(at) +
+                               ",Status=0,Url=" + t.Task.GetRawUrl(at);
   EXPECT_TRUE(window.HasLineContaining(expected));
   t.Task.MarkRunning();
   analysis.Release();
@@ -141,7 +146,7 @@ TEST(WorkerWalk, AStartPageThatFailsLeavesOneErrorEntryAndTheRunEnds) {
   TestSite site;  // serves nothing: every request is a 404
   TaskUnderTest t(site.Url("/index.html"));
 
-  RunTask(t.Task, {.Workers = 2});
+  RunTask(t.Task, WithWorkers(2));
 
   EXPECT_EQ(t.Task.GetStatus(0), DownloadError);
   EXPECT_EQ(site.Count("HEAD", "/index.html"), 1);
@@ -160,7 +165,7 @@ TEST(WorkerWalk, AGetThatFailsAfterAGoodHeadIsReportedInRedAndMarksTheEntry) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/broken.gif", {.Body = "oops", .GetStatus = 500});
+  site.Put("/broken.gif", FileOf("oops").AnswerGet(500));
   TaskUnderTest t(site.Url("/broken.gif"));
 
   RunTask(t.Task, {});
@@ -180,8 +185,8 @@ TEST(WorkerWalk, ARedirectFoundByTheHeadIsReportedAndTheFetchLandsOnTheTarget) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put("/old.gif", {.RedirectTo = "/new/pic.gif"});
-  site.Put("/new/pic.gif", {.Body = "PIC"});
+  site.Put("/old.gif", RedirectOf("/new/pic.gif"));
+  site.Put("/new/pic.gif", FileOf("PIC"));
   TaskUnderTest t(site.Url("/old.gif"));
 
   RunTask(t.Task, {});
@@ -202,10 +207,8 @@ TEST(WorkerWalk, ARelativeContentLocationRedirectsToTheResolvedUrl) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
-  site.Put(
-      "/doc/",
-      {.Body = "<html>x</html>", .ContentType = "text/html", .ContentLocation = "index.html.en"});
-  site.Put("/doc/index.html.en", {.Body = "<html>x</html>", .ContentType = "text/html"});
+  site.Put("/doc/", PageOf("<html>x</html>").Location("index.html.en"));
+  site.Put("/doc/index.html.en", PageOf("<html>x</html>"));
   TaskUnderTest t(site.Url("/doc/"));
 
   RunTask(t.Task, {});
@@ -216,6 +219,27 @@ TEST(WorkerWalk, ARelativeContentLocationRedirectsToTheResolvedUrl) {
   EXPECT_EQ(t.Task.GetStatus(target), Saved);
   EXPECT_EQ(site.Count("GET", "/doc/index.html.en"), 1);
   EXPECT_TRUE(std::filesystem::exists(t.File("127.0.0.1/doc/index.html.en")));
+}
+
+TEST(WorkerWalk, AUrlThatClimbsOutOfTheSiteIsStillSavedInsideTheTaskFolder) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  // The server library decodes the path before routing.
+  site.Put("/a/../../../escape.gif", FileOf("ESCAPE"));
+  TaskUnderTest t(site.Url("/a/%2e%2e/%2e%2e/%2e%2e/escape.gif"));
+
+  RunTask(t.Task, {});
+
+  ASSERT_EQ(site.Count("GET", "/a/../../../escape.gif"), 1);
+  EXPECT_EQ(t.Task.GetStatus(0), Saved);
+  const auto outside = t.Dir.Path().parent_path();
+  EXPECT_FALSE(std::filesystem::exists(outside / "escape.gif"));
+  EXPECT_FALSE(std::filesystem::exists(outside.parent_path() / "escape.gif"));
+  int inside = 0;
+  for (const auto& f : std::filesystem::recursive_directory_iterator(t.Dir.Path()))
+    if (f.is_regular_file() && ReadFileBytes(f.path()) == "ESCAPE") ++inside;
+  EXPECT_EQ(inside, 1);
 }
 
 }  // namespace
