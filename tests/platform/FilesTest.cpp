@@ -1,0 +1,79 @@
+// The small file services the workers rely on: dates to the second, resumable appends, renames
+// over existing files.
+#include <gtest/gtest.h>
+
+#include "platform/Files.h"
+#include "support/TempDir.h"
+
+namespace qm {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+
+TEST(Files, AFileDateReadsBackExactlyAsSetToTheSecond) {
+  TempDir dir;
+  const std::string file = (dir.Path() / "f.bin").string();
+  WriteFileBytes(file, "x");
+  // An odd second (no 2-second rounding) and a date long ago.
+  for (std::time_t t : {std::time_t{1700000001}, std::time_t{946684799}}) {
+    const TDateTime date = UnixToLocalDateTime(t);
+    ASSERT_TRUE(SetFileDate(file, date));
+    TDateTime back = 0;
+    ASSERT_TRUE(GetFileDate(file, back));
+    EXPECT_EQ(MillisecondsBetween(back, date), 0) << t;
+    EXPECT_EQ(LocalDateTimeToUnix(back), t);
+  }
+  TDateTime none = 0;
+  EXPECT_FALSE(GetFileDate((dir.Path() / "missing").string(), none));
+  EXPECT_FALSE(SetFileDate((dir.Path() / "missing").string(), Now()));
+}
+
+TEST(Files, AnAppendFileResumesAtItsLengthAndCanStartOver) {
+  TempDir dir;
+  const std::string file = (dir.Path() / "part.tmp").string();
+  {
+    TAppendFile f;
+    ASSERT_TRUE(f.Open(file));
+    EXPECT_EQ(f.Size(), 0);
+    ASSERT_TRUE(f.Append("hello "));
+  }
+  TAppendFile f;
+  ASSERT_TRUE(f.Open(file));
+  EXPECT_EQ(f.Size(), 6);
+  ASSERT_TRUE(f.Append("world"));
+  EXPECT_EQ(f.Size(), 11);
+  f.Close();
+  EXPECT_EQ(ReadFileBytes(file), "hello world");
+  ASSERT_TRUE(f.Open(file));
+  ASSERT_TRUE(f.Truncate());
+  ASSERT_TRUE(f.Append("again"));
+  f.Close();
+  EXPECT_EQ(ReadFileBytes(file), "again");
+  EXPECT_EQ(f.Size(), -1);
+  EXPECT_FALSE(f.Append("closed"));
+  EXPECT_FALSE(f.Open((dir.Path() / "no" / "such" / "dir").string()));
+}
+
+TEST(Files, RenameReplacesAndDeleteToleratesMissingFiles) {
+  TempDir dir;
+  const std::string a = (dir.Path() / "a").string();
+  const std::string b = (dir.Path() / "b").string();
+  ASSERT_TRUE(WriteWholeFile(a, "new"));
+  ASSERT_TRUE(WriteWholeFile(b, "old and longer"));
+  EXPECT_EQ(FileSizeOf(b), 14);
+  ASSERT_TRUE(RenameFileTo(a, b));
+  EXPECT_FALSE(FileExists(a));
+  EXPECT_EQ(ReadFileBytes(b), "new");
+  EXPECT_EQ(FileSizeOf(a), -1);
+  EXPECT_FALSE(RenameFileTo(a, b));
+  EXPECT_TRUE(DeleteFileAt(b));
+  EXPECT_TRUE(DeleteFileAt(b));
+  EXPECT_FALSE(FileExists(b));
+  EXPECT_TRUE(DirectoryExists(dir.Path().string()));
+  EXPECT_FALSE(FileExists(dir.Path().string()));
+}
+
+}  // namespace
+}  // namespace qm
