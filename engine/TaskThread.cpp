@@ -68,6 +68,8 @@ TTaskThread::TTaskThread(TTask& task, bool updateRun, std::unique_ptr<THttpClien
   workerIndex_ = task_.RegisterWorker(this, client_.get());
   tag_ = MakeClientTag(task_.ManagerIndex, workerIndex_);
   client_->SetTag(tag_);
+  // Stop and termination also end a transfer under way (a pause lets it finish).
+  client_->AbortCheck = [this] { return Terminated() || task_.State.load() == Stopped; };
   saveRoot_ = task_.Folder.empty() ? std::string(".\\") : task_.Folder;
 }
 
@@ -251,9 +253,13 @@ bool TTaskThread::HeadEntry(std::int32_t entry) {
 
   bool result = false;
   bool raised = false;
+  bool aborted = false;
   std::string message;
   try {
     client_->Head(currentUrl_);
+  } catch (const EHttpAborted& e) {
+    raised = aborted = true;
+    message = e.what();
   } catch (const std::exception& e) {
     raised = true;
     message = e.what();
@@ -268,7 +274,7 @@ bool TTaskThread::HeadEntry(std::int32_t entry) {
   }
 
   if (raised) {
-    PacedSleep(5000);
+    if (!aborted) PacedSleep(5000);
     if (!result) task_.SetStatus(entry, DownloadError);
     LogPlain("Head错误信息=" + message);
     PacedSleep(10);
@@ -315,6 +321,11 @@ bool TTaskThread::GetEntry(std::int32_t entry) {
     StoreResult();
     FinishEntryStatus(entry);
     return true;
+  } catch (const EHttpAborted&) {
+    // Stopped during the transfer: the entry waits for a later attempt.
+    task_.SetStatus(entry, Interrupted);
+    FinishEntryStatus(entry);
+    return false;
   } catch (const std::exception& e) {
     PacedSleep(10000);
     body_.clear();
@@ -377,6 +388,10 @@ bool TTaskThread::FetchRanged(std::int32_t entry) {
       if (answer == TSliceAnswer::WrongPart)
         throw EHttpError("Unexpected Content-Range " +
                          client_->Response().HeaderValue("Content-Range"));
+    } catch (const EHttpAborted&) {
+      // Stopped during a slice: the slice is dropped, the file kept for a resume.
+      task_.SetStatus(entry, Interrupted);
+      return leave();
     } catch (const std::exception& e) {
       PacedSleep(1000);
       LogRed(std::string("下载错误信息=") + e.what());

@@ -133,8 +133,20 @@ void TestSite::Handle(const httplib::Request& req, httplib::Response& res) {
   // The server library slices every answer to a ranged request; a server that ignores Range is
   // made by letting it see none.
   if (resource.IgnoreRange) const_cast<httplib::Request&>(req).ranges.clear();
-  res.set_content(resource.Body, resource.ContentType.c_str());
   if (hook) hook(getCount);
+  if (resource.ChunkDelayMs > 0 && req.method == "GET") {
+    auto body = std::make_shared<std::string>(resource.Body);
+    const int delay = resource.ChunkDelayMs;
+    res.set_content_provider(
+        body->size(), resource.ContentType.c_str(),
+        [body, delay](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+          sink.write(body->data() + offset, std::min<std::size_t>(length, 1000));
+          return true;
+        });
+    return;
+  }
+  res.set_content(resource.Body, resource.ContentType.c_str());
 }
 
 // ---------------------------------------------------------------------------------------------

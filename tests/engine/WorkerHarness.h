@@ -37,6 +37,7 @@ struct SiteResource {
   int Status = 200;          // answers other than 2xx carry Body as text
   int GetStatus = 0;         // when set, the status of GETs only (HEAD stays)
   bool IgnoreRange = false;  // answer a ranged GET with the whole body
+  int ChunkDelayMs = 0;      // send the body in 1000-byte chunks, pausing this long before each
 
   SiteResource& Type(std::string type) {
     ContentType = std::move(type);
@@ -60,6 +61,10 @@ struct SiteResource {
   }
   SiteResource& AnswerGet(int status) {
     GetStatus = status;
+    return *this;
+  }
+  SiteResource& Slowly(int chunkDelayMs) {
+    ChunkDelayMs = chunkDelayMs;
     return *this;
   }
   SiteResource& NoRanges() {

@@ -94,7 +94,11 @@ TEST(WorkerRange, AStoppedRangedDownloadResumesFromItsTemporaryFile) {
 
   EXPECT_EQ(site.Count("GET", "/big.zip"), 4);
   EXPECT_EQ(t.Task.GetStatus(0), DownloadError);
-  EXPECT_EQ(std::filesystem::file_size(t.File("127.0.0.1/big.zip.tmp")), 4u * 10241u);
+  // Whole slices only: the fourth one is kept when it arrived before the stop was noticed, and
+  // dropped when the stop ended its transfer.
+  const auto kept =
+      static_cast<std::int64_t>(std::filesystem::file_size(t.File("127.0.0.1/big.zip.tmp")));
+  EXPECT_TRUE(kept == 3 * 10241 || kept == 4 * 10241) << kept;
   EXPECT_FALSE(std::filesystem::exists(t.File("127.0.0.1/big.zip")));
 
   // A repair run later: the entry is taken up again and continues where the file ends.
@@ -106,8 +110,8 @@ TEST(WorkerRange, AStoppedRangedDownloadResumesFromItsTemporaryFile) {
   ASSERT_GT(requests.size(), 4u);
   std::vector<std::string> second;
   for (std::size_t i = 4; i < requests.size(); ++i) second.push_back(requests[i].Range);
-  EXPECT_EQ(second, ExpectedRanges(200000, 4 * 10241));
-  EXPECT_EQ(second.front(), "bytes=40964-51204");
+  EXPECT_EQ(second, ExpectedRanges(200000, kept));
+  EXPECT_EQ(second.front(), "bytes=" + std::to_string(kept) + "-" + std::to_string(kept + 10240));
   ExpectFileHolds(t.File("127.0.0.1/big.zip"), body);
   EXPECT_EQ(t.Task.GetStatus(0), Saved);
 }

@@ -140,6 +140,30 @@ TEST(WorkerWalk, PausingShowsEachWorkersTagAndPosition) {
   t.Task.MarkComplete();
 }
 
+TEST(WorkerWalk, StopEndsATransferUnderWayAndTheEntryWaitsForRepair) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  // 60 chunks of 1000 bytes, 100 ms apart: six seconds if nobody stops it.
+  site.Put("/slow.gif", FileOf(PatternBody(60000)).Slowly(100));
+  TaskUnderTest t(site.Url("/slow.gif"));
+  t.Task.MarkRunning();
+  TTaskThread worker(t.Task, false, MakeHttpClient());
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (site.Count("GET", "/slow.gif") == 0 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+  const auto stopped = std::chrono::steady_clock::now();
+  t.Task.MarkStopped();
+  worker.WaitFor();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
+  EXPECT_EQ(t.Task.GetStatus(0), DownloadError);
+  EXPECT_FALSE(std::filesystem::exists(t.File("127.0.0.1/slow.gif")));
+  EXPECT_TRUE(window.HasLineContaining(LinePrefix(t.Task, 0) + "," + site.Url("/slow.gif") +
+                                       ",下载失败。"));
+}
+
 TEST(WorkerWalk, AStartPageThatFailsLeavesOneErrorEntryAndTheRunEnds) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
