@@ -105,9 +105,11 @@ void TTaskThread::Execute() {
     }
     const auto at = static_cast<std::int32_t>(position_.load());
 
-    // The status change is the claim: only the worker whose SetStatus changed it fetches.
+    // The status change is the claim: only the worker whose change succeeded fetches. The test
+    // and the change happen under one lock hold, so an entry another worker has claimed and
+    // finished in the meantime is not taken up again.
     if (task_.GetStatus(at) == NotDownloaded && task_.GetKind(at) == 1) {
-      if (task_.SetStatus(at, InProgress)) DownloadEntry(at);
+      if (task_.ClaimEntry(at)) DownloadEntry(at);
       continue;  // the entry has another status now: the next pass moves on
     }
 

@@ -1,14 +1,14 @@
 #pragma once
 // What the task needs to know of a download worker while it runs: the entry it stands at and its
-// client tag, for the lines a pause writes to the log. The download worker derives from this
-// class and supplies both.
+// client tag, for the lines a pause writes to the log. The download worker (TTaskThread,
+// engine/TaskThread.h) derives from this class and supplies both.
 #include <cstdint>
 
 #include "platform/Thread.h"
 
 namespace qm {
 
-class TTaskThread : public TThread {
+class TWorkerInfo : public TThread {
  public:
   // Index of the entry this worker looks at (its walk position in the URL table).
   virtual std::int64_t Position() const = 0;

@@ -15,7 +15,7 @@
 
 namespace qm {
 
-class TTaskThread;        // a download worker (engine)
+class TWorkerInfo;        // what the task sees of a download worker (engine)
 class TMasterTaskThread;  // the supervising worker (engine)
 class ParseThread;        // the page analysis thread (analysis)
 class THttpClient;        // a worker's HTTP client (engine)
@@ -46,7 +46,7 @@ class TTask {
   // Per-worker arrays of a run (index = worker index). WorkersLock guards their shape, so that
   // transfer events of one worker may look up its slot while the window stops the run.
   mutable std::mutex WorkersLock;
-  std::vector<TTaskThread*> Workers;
+  std::vector<TWorkerInfo*> Workers;  // the TTaskThread workers of the run
   TMasterTaskThread* MasterThread = nullptr;
   ParseThread* AnalysisThread = nullptr;
   std::vector<std::shared_ptr<THttpWork>> Meters;
@@ -120,7 +120,7 @@ class TTask {
 
   // Appends a worker to the per-worker arrays with a new speed meter and sets its client's tag to
   // MakeClientTag(ManagerIndex, index); returns the index.
-  std::int32_t RegisterWorker(TTaskThread* thread, THttpClient* client);
+  std::int32_t RegisterWorker(TWorkerInfo* thread, THttpClient* client);
 
   // Rebuilds the in-memory lookup index from the stored tree links (after a task file was read
   // straight into Urls).

@@ -27,7 +27,7 @@ void TTask::Pause() {
   std::vector<Where> workers;
   {
     std::lock_guard<std::mutex> guard(WorkersLock);
-    for (const TTaskThread* worker : Workers) {
+    for (const TWorkerInfo* worker : Workers) {
       if (worker) workers.push_back({worker->Tag(), worker->Position()});
     }
   }
@@ -57,7 +57,7 @@ void TTask::MarkComplete() {
   Workers.clear();
 }
 
-std::int32_t TTask::RegisterWorker(TTaskThread* thread, THttpClient* client) {
+std::int32_t TTask::RegisterWorker(TWorkerInfo* thread, THttpClient* client) {
   std::lock_guard<std::mutex> guard(WorkersLock);
   const std::size_t n = Workers.size();
   Workers.resize(n + 1);

@@ -17,7 +17,7 @@ namespace {
 using test::UrlRec;
 
 // A worker that only reports where it stands; it is never started.
-class StandingWorker : public TTaskThread {
+class StandingWorker : public TWorkerInfo {
  public:
   StandingWorker(std::uint32_t tag, std::int64_t position) : tag_(tag), position_(position) {}
   std::int64_t Position() const override { return position_; }
