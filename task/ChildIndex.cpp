@@ -55,6 +55,11 @@ std::int32_t TChildIndex::Find(const std::vector<TExtendUrlRec>& urls, std::int3
   }
 }
 
+void TChildIndex::Prefetch(std::int32_t node, std::string_view name) const {
+  if (slots_.empty()) return;
+  __builtin_prefetch(&slots_[HashOf(node, name) & (slots_.size() - 1)], 1);
+}
+
 void TChildIndex::Insert(const std::vector<TExtendUrlRec>& urls, std::int32_t node,
                          std::int32_t child) {
   if ((used_ + 1) * 10 > slots_.size() * 7) Grow();

@@ -26,6 +26,9 @@ class TChildIndex {
   // Records `child` as a child of `node`. Children must be added in list order: when the node
   // already has a child of that name, the earlier one stays the one found.
   void Insert(const std::vector<TExtendUrlRec>& urls, std::int32_t node, std::int32_t child);
+  // Starts loading the slot where (node, name) will be looked for or added: the caller does other
+  // work meanwhile, and a table of a million entries is far larger than the caches.
+  void Prefetch(std::int32_t node, std::string_view name) const;
   std::size_t Size() const { return used_; }
 
  private:

@@ -61,6 +61,7 @@ std::int32_t TTask::AddUrl(const TExtendUrlRec& rec) {
   flags.HasCookies = 0;
   flags.Cookies.clear();
 
+  if (index_->Consistent) index_->UrlsByText.Prefetch(LookupIndex::kAnyNode, slot.Url.View());
   const std::int32_t node = ForceDirPath(LookupKeyOf(slot.Url.View()));
   if (node < 0) {
     // The slot stays used but hangs nowhere in the tree.
