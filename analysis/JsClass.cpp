@@ -1,0 +1,166 @@
+// The evaluator's tables for one page and the evaluation of attribute expressions.
+#include "analysis/JsClass.h"
+
+#include "analysis/JsClassText.h"
+#include "url/UrlLib.h"
+
+namespace qm {
+
+using namespace jstext;
+
+void TJsClass::Prepare(TTask* task, std::string_view startUrl, std::string_view pageUrl,
+                       std::string& pageText) {
+  Task = task;
+  StartUrl = std::string(startUrl);
+  PageUrl = std::string(pageUrl);
+  PageText = &pageText;
+  Reset();
+  CollectGlobalVars(pageText);
+}
+
+void TJsClass::Reset() {
+  for (TFunctionRecord& record : Functions) record.Parts.clear();
+  Functions.clear();
+  Vars.clear();
+}
+
+void TJsClass::CollectGlobalVars(std::string_view page) {
+  if (FindText(page, "var ") == npos) return;
+  std::size_t from = 0;  // start of the text not yet read
+  while (true) {
+    const std::size_t function = FindText(page, "function ", from);
+    if (function == npos) break;
+    const std::string_view before = Trim(page.substr(from, function - from));
+    if (!before.empty()) CollectVars(before, Vars);
+    std::size_t at = function + 9;
+    const std::size_t brace = page.find('{', at);
+    if (brace != npos) at = brace + 1;
+    // Skip the body by counting braces. When the braces run out first, the text after the last
+    // one is read as global again.
+    std::size_t depth = 1;
+    std::size_t resume = at;
+    for (std::size_t i = at; i < page.size(); ++i) {
+      if (page[i] == '{') {
+        ++depth;
+        resume = i + 1;
+      } else if (page[i] == '}') {
+        resume = i + 1;
+        if (--depth == 0) break;
+      }
+    }
+    from = resume;
+  }
+  const std::string_view rest = Trim(page.substr(from));
+  if (!rest.empty()) CollectVars(rest, Vars);
+}
+
+std::int32_t TJsClass::FindVar(std::string_view name) const {
+  for (std::size_t i = 0; i < Vars.size(); ++i)
+    if (EqualsNoCase(Vars[i].VarName, name)) return static_cast<std::int32_t>(i);
+  return -1;
+}
+
+std::string TJsClass::EvalWithVars(TFunctionRecord& record) {
+  for (TParaRecord& part : record.Parts) {
+    if (part.PartKind == Literal) continue;
+    const std::int32_t var = FindVar(part.Text);
+    if (var >= 0) {
+      part.PartKind = VarRef;
+      part.RefIndex = var;
+    }
+  }
+  record.Output.clear();
+  RebuildExpression(record.Expr, PageUrl, record.Parts, record.Output);
+  bool allLiteral = true;
+  for (TParaRecord& part : record.Parts) {
+    if (part.PartKind == VarRef) {
+      std::string_view value = Trim(Vars[part.RefIndex].VarValue);
+      // Only single quotes come off; a double-quoted value keeps its quotes.
+      if (!value.empty() && value[0] == '\'') {
+        value.remove_prefix(1);
+        const std::size_t last = value.rfind('\'');
+        if (last != npos) value = value.substr(0, last);
+      }
+      part.Text = std::string(value);
+      part.PartKind = Literal;
+    }
+    if (part.PartKind != Literal) allLiteral = false;
+  }
+  if (!allLiteral) return {};
+  std::string value;
+  for (const TParaRecord& part : record.Parts) value += part.Text;
+  return value;
+}
+
+bool TJsClass::FindEnclosingFunction(std::string_view script, TFunctionRecord& record) {
+  NextHit open = NextChar(script, '(');
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t function = FindText(script, "function ", from);
+    if (function == npos) return false;
+    const std::size_t at = function + 9;
+    if (ParseHeaderFrom(script, at, open.At(at), record)) {
+      bool all = true;
+      for (TParaRecord& part : record.Parts) {
+        if (part.PartKind != Ident && part.PartKind != ParamRef) continue;
+        std::int32_t found = -1;
+        for (std::size_t i = 0; i < record.Params.size() && found < 0; ++i)
+          if (EqualsNoCase(record.Params[i], part.Text)) found = static_cast<std::int32_t>(i);
+        if (found < 0) {
+          all = false;
+          break;
+        }
+        part.PartKind = ParamRef;
+        part.RefIndex = found;
+      }
+      if (all) return true;
+    }
+    const std::size_t close = script.find('}', at);
+    from = close == npos ? at : close + 1;
+  }
+}
+
+bool TJsClass::EvalExpr(TFunctionRecord& record) {
+  record.FuncName.clear();
+  record.Output.clear();
+  const bool concatenation = ContainsExact(record.Expr, "+");
+  if (!concatenation && !ContainsExact(record.Expr, "{$")) return false;
+  if (concatenation) {
+    SplitConcatenation(record.Expr, PageUrl, record.Parts);
+  } else {
+    SplitTemplate(record.Expr, PageUrl, record.Parts);
+  }
+  if (record.Parts.empty()) return false;
+  std::string joined;
+  for (const TParaRecord& part : record.Parts) joined += part.Text;
+
+  const std::string value = EvalWithVars(record);
+  if (!value.empty()) {
+    record.Output = value;
+    return false;
+  }
+  if (FindEnclosingFunction(PageText ? std::string_view(*PageText) : std::string_view(), record)) {
+    // The rewritten expression must open the local copy, which for a dynamic page carries
+    // ".html" after the whole URL. An empty rewrite stays empty.
+    if (!record.Output.empty()) {
+      if (ContainsExact(record.Expr, "{$")) {
+        if (HasExtIn(record.Expr, DynamicExts)) record.Output += ".html";
+      } else if (HasExtIn(joined, DynamicExts)) {
+        record.Output += DynamicPageSuffix(record.Expr);
+      }
+    }
+    return true;
+  }
+  record.Output.clear();
+  return false;
+}
+
+void TJsClass::AddFunction(const TFunctionRecord& record, bool done) {
+  if (!record.Expr.empty())
+    for (const TFunctionRecord& known : Functions)
+      if (known.Expr == record.Expr) return;
+  Functions.push_back(record);
+  Functions.back().Done = done ? 1 : 0;
+}
+
+}  // namespace qm

@@ -1,0 +1,359 @@
+// Call sites: the functions of a script that pass a URL on to "window.open" or
+// "document.location", the calls of those functions and targets in the page, the URLs they open,
+// and the rewriting of the page so that the saved copy opens the local files.
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "analysis/JsClass.h"
+#include "analysis/JsClassText.h"
+#include "task/Task.h"
+#include "url/UrlLib.h"
+
+namespace qm {
+
+using namespace jstext;
+
+namespace {
+
+// The list of new URLs with a set beside it, so that a page with many links stays linear.
+class UrlCollector {
+ public:
+  explicit UrlCollector(std::vector<std::string>& list)
+      : list_(list), known_(list.begin(), list.end()) {}
+  void Add(const std::string& url) {
+    if (known_.insert(url).second) list_.push_back(url);
+  }
+
+ private:
+  std::vector<std::string>& list_;
+  std::unordered_set<std::string> known_;
+};
+
+// Bound on the re-evaluations of one function's calls; cycles end earlier, when an expression
+// comes back.
+constexpr int kMaxReevaluations = 64;
+
+}  // namespace
+
+// The absolute form of a URL a call opens, when it is on the start URL's host: made canonical
+// through the task's table and listed when the table does not know it. `local` receives the
+// relative path of its local copy.
+static std::string AcceptCallUrl(const TJsClass& js, std::string_view value, UrlCollector& urls,
+                                 std::string& local) {
+  local.clear();
+  std::string absolute;
+  if (!MakeAbsoluteUrl(value, js.PageUrl, absolute) || !SameHost(absolute, js.StartUrl)) return {};
+  std::int32_t index = js.Task ? js.Task->FindUrl(absolute) : -1;
+  if (index >= 0) {
+    absolute = js.Task->GetUrl(index);
+  } else {
+    index = -1;
+  }
+  local = RelativeLocalPath(absolute, js.PageUrl);
+  absolute.resize(CutBefore(absolute, "#").size());
+  if (index == -1) urls.Add(absolute);
+  return absolute;
+}
+
+std::string TJsClass::RewriteExpr(std::string& expr, TParaRecordArray& parts,
+                                  const TParas& params) {
+  std::string out = SplitConcatenation(expr, PageUrl, parts);
+  bool resolved = true;
+  for (TParaRecord& part : parts) {
+    if (part.PartKind == Literal) continue;
+    const std::int32_t var = FindVar(part.Text);
+    if (var >= 0) {
+      part.PartKind = VarRef;
+      part.RefIndex = var;
+    }
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      if (EqualsNoCase(params[i], part.Text)) {
+        part.PartKind = ParamRef;
+        part.RefIndex = static_cast<std::int32_t>(i);
+        break;
+      }
+    }
+    if (part.PartKind == Ident) resolved = false;
+  }
+  return resolved ? out : std::string();
+}
+
+std::string TJsClass::ScanScript(std::string_view script, std::string_view target,
+                                 std::string& found) {
+  found.clear();
+  std::string result(script);
+  if (FindText(script, target) == npos) return result;
+  found = std::string(target);
+  if (FindText(script, "function ") == npos) return result;
+
+  NextHit open = NextChar(script, '(');
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t function = FindText(script, "function ", from);
+    if (function == npos) break;
+    std::size_t at = function + 9;
+    TFunctionRecord r;
+    if (ParseHeaderFrom(script, at, open.At(at), r)) {
+      const std::size_t brace = script.find('{', at);
+      if (brace != npos) at = brace;
+      // The body up to the first "}": nested braces are not counted.
+      const std::string_view body = BetweenExact(script.substr(at), "{", "}");
+      const std::size_t call = body.find(target);
+      std::string callee, value;
+      if (call != npos && ParseCall(Trim(body.substr(call)), callee, value) && !r.Params.empty()) {
+        r.Expr.clear();
+        found = r.FuncName;
+        const std::string& first = r.Params[0];
+        if (value == first) {
+          // Passes its first parameter straight on: its calls are visited like the target's.
+          AddFunction(r, false);
+        } else if (!first.empty() && value.find(first) != npos) {
+          r.Expr = value;
+          if (!RewriteExpr(r.Expr, r.Parts, r.Params).empty()) AddFunction(r, false);
+        } else {
+          const std::string initialiser = FindVarInBody(body, value);
+          if (!initialiser.empty()) {
+            r.Expr = initialiser;
+            AddFunction(r, false);
+          } else {
+            found.clear();
+          }
+        }
+      }
+    }
+    const std::size_t close = script.find('}', at);
+    from = close == npos ? at : close + 1;
+  }
+
+  for (TFunctionRecord& record : Functions) {
+    if (record.Expr.empty() || record.Done) continue;
+    record.Output = RewriteExpr(record.Expr, record.Parts, record.Params);
+    if (!record.Output.empty()) result = ReplaceAll(result, record.Expr, record.Output);
+    record.Done = 1;
+  }
+  return result;
+}
+
+std::string TJsClass::ScanPageScripts(std::string_view target) {
+  std::string found;
+  if (!PageText || FindText(*PageText, target) == npos) return found;
+  found = std::string(target);
+  TFunctionRecord direct;
+  direct.FuncName = std::string(target);
+  AddFunction(direct, false);
+
+  static constexpr std::string_view kOpen = "<script ";
+  static constexpr std::string_view kClose = "</script>";
+  const std::string& page = *PageText;
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t tag = FindText(page, kOpen, from);
+    if (tag == npos) break;
+    const std::size_t close = FindText(page, kClose, tag);
+    const std::size_t blockStart = tag + kOpen.size();
+    if (close != npos && close > blockStart) {
+      const std::string_view block = std::string_view(page).substr(blockStart, close - blockStart);
+      std::string name;
+      std::string rewritten = ScanScript(block, target, name);
+      if (!name.empty() && name != target) {
+        // A function of this block passes the target on: this block alone is rewritten, and
+        // later blocks are not examined.
+        found = name;
+        if (rewritten != block) {
+          std::string text;
+          text.reserve(page.size() + rewritten.size() - block.size());
+          text.append(page, 0, blockStart);
+          text += rewritten;
+          text.append(page, close);
+          *PageText = std::move(text);
+        }
+        return found;
+      }
+    }
+    if (close == npos) break;
+    from = close + kClose.size();
+  }
+  return found;
+}
+
+void TJsClass::ScanScriptFile(std::string_view path) {
+  const std::string native = NativePath(path);
+  std::ifstream in(native, std::ios::binary);
+  if (!in) throw std::runtime_error("Cannot open file \"" + std::string(path) + "\"");
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("Cannot read file \"" + std::string(path) + "\"");
+  std::string found;
+  const std::string opened = ScanScript(text.str(), "window.open", found);
+  ScanScript(opened, "document.location", found);
+}
+
+namespace {
+
+bool ProcessDirect(TJsClass& js, const TFunctionRecord& record, UrlCollector& urls);
+bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls);
+
+}  // namespace
+
+bool TJsClass::ApplyFunctions(std::vector<std::string>& list) {
+  UrlCollector urls(list);
+  for (std::size_t i = 0; i < Functions.size(); ++i) {
+    if (Functions[i].FuncName.empty()) continue;
+    if (Functions[i].Expr.empty()) {
+      ProcessDirect(*this, Functions[i], urls);
+      continue;
+    }
+    // A call that passes an expression re-evaluates the record (it becomes the function making
+    // that call) and its calls are visited again; this ends when an expression comes back.
+    std::set<std::string> seen{Functions[i].Expr};
+    for (int pass = 0; pass < kMaxReevaluations; ++pass) {
+      if (ProcessCalls(*this, Functions[i], urls)) break;
+      if (!seen.insert(Functions[i].Expr).second) break;
+    }
+  }
+  WriteBackVars();
+  return true;
+}
+
+bool TJsClass::ProcessDirectCalls(const TFunctionRecord& record, std::vector<std::string>& list) {
+  UrlCollector urls(list);
+  return ProcessDirect(*this, record, urls);
+}
+
+bool TJsClass::ProcessFunctionCalls(TFunctionRecord& record, std::vector<std::string>& list) {
+  UrlCollector urls(list);
+  return ProcessCalls(*this, record, urls);
+}
+
+void TJsClass::WriteBackVars() {
+  if (Vars.empty() || !PageText) return;
+  std::string text = *PageText;
+  for (TVarRecord& var : Vars) {
+    if (var.Changed != 1 || var.WrittenBack != 0) continue;
+    const std::string head = "var " + var.VarName + "=";
+    text = ReplaceAll(text, head + var.VarValue, head + var.NewValue);
+    var.WrittenBack = 1;
+  }
+  *PageText = std::move(text);
+}
+
+namespace {
+
+bool ProcessDirect(TJsClass& js, const TFunctionRecord& record, UrlCollector& urls) {
+  const std::string& name = record.FuncName;
+  if (!js.PageText || name.empty()) return false;
+  const std::string& page = *js.PageText;
+  if (FindText(page, name) == npos) return false;
+
+  CallSearch search(page);
+  NextHit exactName(page,
+                    [&name](std::string_view t, std::size_t from) { return t.find(name, from); });
+  NextHit tagEnd = NextChar(page, '>');
+  std::string out;
+  out.reserve(page.size() + page.size() / 16);
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t at = FindText(page, name, from);
+    if (at == npos) break;
+    out.append(page, from, at - from);
+
+    // The rest of the tag or statement: from the name (exact) to the first ">".
+    const std::size_t exact = exactName.At(at);
+    const std::size_t gt = tagEnd.At(at);
+    std::string_view tail;
+    if (exact != npos && gt != npos && gt >= exact + name.size())
+      tail = std::string_view(page).substr(exact + name.size(), gt - exact - name.size());
+
+    std::string value, local;
+    bool rewrite = false;
+    std::string_view argument;
+    if (ParseCallValue(search, at, argument)) {
+      std::int32_t fromVar = -1;
+      if (ContainsExact(argument, "+") || ContainsExact(argument, "{$")) {
+        // An expression: the function records deal with it.
+      } else if (argument[0] == '\'' || argument[0] == '"') {
+        value = std::string(StripQuotes(argument));
+      } else {
+        const std::int32_t var = js.FindVar(Trim(argument));
+        if (var >= 0 && !ContainsExact(js.Vars[var].VarValue, "+") &&
+            !ContainsExact(js.Vars[var].VarValue, "{$")) {
+          value = Unquote(js.Vars[var].VarValue);
+          fromVar = var;
+        }
+      }
+      if (!value.empty()) {
+        const std::string absolute = AcceptCallUrl(js, value, urls, local);
+        if (!absolute.empty() && !local.empty()) {
+          if (fromVar >= 0) {
+            // The declaration is rewritten instead of the call.
+            TVarRecord& var = js.Vars[fromVar];
+            var.NewValue = ReplaceAll(var.VarValue, value, local);
+            var.Changed = 1;
+          } else {
+            rewrite = true;
+          }
+        }
+      }
+    }
+    const std::size_t covered = std::min(name.size() + tail.size() + 1, page.size() - at);
+    // Rewritten only where the text really is name, tail and ">" (an occurrence written in
+    // another letter case, or without ">" after it, is copied as it stands).
+    if (rewrite && exact == at && gt != npos) {
+      out += name;
+      out += ReplaceAll(tail, value, local);
+      out += '>';
+    } else {
+      out.append(page, at, covered);
+    }
+    from = at + covered;
+  }
+  if (from < page.size()) out.append(page, from);
+  *js.PageText = std::move(out);
+  return true;
+}
+
+bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls) {
+  if (!js.PageText || record.FuncName.empty()) return true;
+  const std::string& page = *js.PageText;
+  if (FindText(page, record.FuncName) == npos) return true;
+
+  NextHit open = NextChar(page, '(');
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t at = FindText(page, record.FuncName, from);
+    if (at == npos) break;
+    TFunctionRecord call;
+    if (ParseHeaderFrom(page, at, open.At(at), call)) {
+      const std::string first = call.Params.empty() ? std::string() : call.Params[0];
+      // The definition itself, or a call with too few arguments, opens nothing.
+      const bool definition = !record.Params.empty() && first == record.Params[0];
+      if (!definition && call.Params.size() >= record.Params.size()) {
+        std::string value;
+        if (!ContainsExact(first, "+")) {
+          value = JoinValue(record.Parts, call.Params);
+        } else {
+          // The argument is itself an expression: evaluated on a copy, so that a failed
+          // evaluation leaves the record as it was for the remaining calls.
+          TFunctionRecord trial = record;
+          trial.Expr = BuildCallExpr(record.Parts, call.Params);
+          if (js.EvalExpr(trial)) {
+            record = std::move(trial);
+            return false;
+          }
+          value = trial.Output;  // a URL from global variables, or nothing
+        }
+        std::string local;
+        if (!value.empty()) AcceptCallUrl(js, value, urls, local);
+      }
+    }
+    from = at + record.FuncName.size() + 2;
+  }
+  return true;
+}
+
+}  // namespace
+
+}  // namespace qm
