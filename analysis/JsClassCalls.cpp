@@ -46,15 +46,11 @@ static std::string AcceptCallUrl(const TJsClass& js, std::string_view value, Url
   local.clear();
   std::string absolute;
   if (!MakeAbsoluteUrl(value, js.PageUrl, absolute) || !SameHost(absolute, js.StartUrl)) return {};
-  std::int32_t index = js.Task ? js.Task->FindUrl(absolute) : -1;
-  if (index >= 0) {
-    absolute = js.Task->GetUrl(index);
-  } else {
-    index = -1;
-  }
+  const std::int32_t index = js.Task ? js.Task->FindUrl(absolute) : -1;
+  if (index >= 0) absolute = js.Task->GetUrl(index);
   local = RelativeLocalPath(absolute, js.PageUrl);
   absolute.resize(CutBefore(absolute, "#").size());
-  if (index == -1) urls.Add(absolute);
+  if (index < 0) urls.Add(absolute);
   return absolute;
 }
 
@@ -194,7 +190,8 @@ void TJsClass::ScanScriptFile(std::string_view path) {
 namespace {
 
 bool ProcessDirect(TJsClass& js, const TFunctionRecord& record, UrlCollector& urls);
-bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls);
+bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls,
+                  std::set<std::string>& seen);
 
 }  // namespace
 
@@ -207,12 +204,11 @@ bool TJsClass::ApplyFunctions(std::vector<std::string>& list) {
       continue;
     }
     // A call that passes an expression re-evaluates the record (it becomes the function making
-    // that call) and its calls are visited again; this ends when an expression comes back.
+    // that call) and the calls of that function are visited. An expression that comes back
+    // (recursion, a cycle of functions) is not followed again, and the chain has a bound.
     std::set<std::string> seen{Functions[i].Expr};
-    for (int pass = 0; pass < kMaxReevaluations; ++pass) {
-      if (ProcessCalls(*this, Functions[i], urls)) break;
-      if (!seen.insert(Functions[i].Expr).second) break;
-    }
+    for (int pass = 0; pass < kMaxReevaluations; ++pass)
+      if (ProcessCalls(*this, Functions[i], urls, seen)) break;
   }
   WriteBackVars();
   return true;
@@ -225,7 +221,8 @@ bool TJsClass::ProcessDirectCalls(const TFunctionRecord& record, std::vector<std
 
 bool TJsClass::ProcessFunctionCalls(TFunctionRecord& record, std::vector<std::string>& list) {
   UrlCollector urls(list);
-  return ProcessCalls(*this, record, urls);
+  std::set<std::string> seen{record.Expr};
+  return ProcessCalls(*this, record, urls, seen);
 }
 
 void TJsClass::WriteBackVars() {
@@ -315,7 +312,8 @@ bool ProcessDirect(TJsClass& js, const TFunctionRecord& record, UrlCollector& ur
   return true;
 }
 
-bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls) {
+bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls,
+                  std::set<std::string>& seen) {
   if (!js.PageText || record.FuncName.empty()) return true;
   const std::string& page = *js.PageText;
   if (FindText(page, record.FuncName) == npos) return true;
@@ -336,14 +334,15 @@ bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls) {
           value = JoinValue(record.Parts, call.Params);
         } else {
           // The argument is itself an expression: evaluated on a copy, so that a failed
-          // evaluation leaves the record as it was for the remaining calls.
+          // evaluation leaves the record as it was for the remaining calls. When it does not
+          // lead to an enclosing function, or to an expression already followed, the call opens
+          // no usable URL.
           TFunctionRecord trial = record;
           trial.Expr = BuildCallExpr(record.Parts, call.Params);
-          if (js.EvalExpr(trial)) {
+          if (js.EvalExpr(trial) && seen.insert(trial.Expr).second) {
             record = std::move(trial);
             return false;
           }
-          value = trial.Output;  // a URL from global variables, or nothing
         }
         std::string local;
         if (!value.empty()) AcceptCallUrl(js, value, urls, local);

@@ -17,6 +17,35 @@ std::string SafePathChars(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// Digits a script typically appends to the first literal (an id, a page number).
+constexpr std::string_view kProbe = "0123456789";
+
+// The relative path of the local copy of `literal` + ".html", without the extension(s) the
+// mapping gives it. The saved script appends the rest of the URL to it, so the mapping must be
+// the same for a longer URL: this is checked with a probe continuation (a shortened over-long
+// name, or a "%" decoded together with what follows, fails it).
+bool FirstLiteralPath(const std::string& literal, std::string_view base, std::string& path) {
+  std::string absolute;
+  MakeAbsoluteUrl(literal + ".html", base, absolute);
+  if (absolute.empty() || !SameHost(absolute, base)) return false;
+  path = RelativeLocalPath(absolute, base);
+  // A URL with a query gets ".html" appended once more by the mapping; the script appends that
+  // extension itself after the last part, so both come off here.
+  const std::string_view added =
+      HasExtIn(absolute, DynamicExts) ? std::string_view(".html.html") : ".html";
+  if (!std::string_view(path).ends_with(added)) return false;
+  path.resize(path.size() - added.size());
+
+  std::string probe;
+  MakeAbsoluteUrl(literal + std::string(kProbe) + ".html", base, probe);
+  const std::string expected = path + std::string(kProbe) + std::string(added);
+  return !probe.empty() && RelativeLocalPath(probe, base) == expected;
+}
+
+}  // namespace
+
 bool RebuildExpression(std::string_view src, std::string_view base, const TParaRecordArray& parts,
                        std::string& out) {
   if (parts.empty()) return false;
@@ -28,14 +57,8 @@ bool RebuildExpression(std::string_view src, std::string_view base, const TParaR
     // The first literal is the start of the URL: it becomes the relative path of its local copy.
     // ".html" gives it a file name of its own, so that a trailing "/" or a dynamic extension is
     // not mapped as a whole page name.
-    std::string absolute;
-    MakeAbsoluteUrl(parts[0].Text + ".html", base, absolute);
-    if (absolute.empty() || !SameHost(absolute, base)) return false;
-    std::string path = RelativeLocalPath(absolute, base);
-    // A URL with a query gets ".html" appended once more by the local mapping; the script
-    // appends that extension itself after the last part, so both come off here.
-    const std::size_t added = HasExtIn(absolute, DynamicExts) ? 10 : 5;
-    path.resize(path.size() - std::min(path.size(), added));
+    std::string path;
+    if (!FirstLiteralPath(parts[0].Text, base, path)) return false;
     texts[0] = std::move(path);
   }
   for (std::size_t i = 0; i < parts.size(); ++i)
