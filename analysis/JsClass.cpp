@@ -1,6 +1,8 @@
 // The evaluator's tables for one page and the evaluation of attribute expressions.
 #include "analysis/JsClass.h"
 
+#include <functional>
+
 #include "analysis/JsClassText.h"
 #include "url/UrlLib.h"
 
@@ -22,6 +24,9 @@ void TJsClass::Reset() {
   for (TFunctionRecord& record : Functions) record.Parts.clear();
   Functions.clear();
   Vars.clear();
+  varIndexData_ = nullptr;  // the next page may have as many variables at the same place
+  varIndexSize_ = 0;
+  varIndex_.clear();
 }
 
 void TJsClass::CollectGlobalVars(std::string_view page) {
@@ -55,9 +60,20 @@ void TJsClass::CollectGlobalVars(std::string_view page) {
 }
 
 std::int32_t TJsClass::FindVar(std::string_view name) const {
+  const auto lookup = [&]() -> std::int32_t {
+    const auto it = varIndex_.find(LowerCase(name));
+    return it == varIndex_.end() ? -1 : it->second;
+  };
+  if (varIndexSize_ == Vars.size() && varIndexData_ == Vars.data()) {
+    const std::int32_t found = lookup();
+    if (found < 0 || EqualsNoCase(Vars[found].VarName, name)) return found;
+  }
+  varIndex_.clear();
   for (std::size_t i = 0; i < Vars.size(); ++i)
-    if (EqualsNoCase(Vars[i].VarName, name)) return static_cast<std::int32_t>(i);
-  return -1;
+    varIndex_.try_emplace(LowerCase(Vars[i].VarName), static_cast<std::int32_t>(i));
+  varIndexSize_ = Vars.size();
+  varIndexData_ = Vars.data();
+  return lookup();
 }
 
 std::string TJsClass::EvalWithVars(TFunctionRecord& record) {
@@ -92,32 +108,81 @@ std::string TJsClass::EvalWithVars(TFunctionRecord& record) {
   return value;
 }
 
-bool TJsClass::FindEnclosingFunction(std::string_view script, TFunctionRecord& record) {
+namespace {
+
+// Makes every identifier part of `parts` refer to the parameter of the same name (ASCII case
+// ignored); false at the first one that names no parameter.
+bool ResolveParams(TParaRecordArray& parts, const TParas& params) {
+  for (TParaRecord& part : parts) {
+    if (part.PartKind != Ident && part.PartKind != ParamRef) continue;
+    std::int32_t found = -1;
+    for (std::size_t i = 0; i < params.size() && found < 0; ++i)
+      if (EqualsNoCase(params[i], part.Text)) found = static_cast<std::int32_t>(i);
+    if (found < 0) return false;
+    part.PartKind = ParamRef;
+    part.RefIndex = found;
+  }
+  return true;
+}
+
+// Functions tried directly before the header list of the page is consulted.
+constexpr std::size_t kDirectHeaders = 32;
+
+}  // namespace
+
+// The walk over the function headers of a script: a header after each "function ", the next
+// walk position after the first "}" that follows it.
+void TJsClass::WalkHeaders(std::string_view script,
+                           const std::function<bool(bool parsed, TFunctionRecord&)>& visit) const {
   NextHit open = NextChar(script, '(');
   std::size_t from = 0;
+  TFunctionRecord header;
   while (true) {
     const std::size_t function = FindText(script, "function ", from);
-    if (function == npos) return false;
+    if (function == npos) return;
     const std::size_t at = function + 9;
-    if (ParseHeaderFrom(script, at, open.At(at), record)) {
-      bool all = true;
-      for (TParaRecord& part : record.Parts) {
-        if (part.PartKind != Ident && part.PartKind != ParamRef) continue;
-        std::int32_t found = -1;
-        for (std::size_t i = 0; i < record.Params.size() && found < 0; ++i)
-          if (EqualsNoCase(record.Params[i], part.Text)) found = static_cast<std::int32_t>(i);
-        if (found < 0) {
-          all = false;
-          break;
-        }
-        part.PartKind = ParamRef;
-        part.RefIndex = found;
-      }
-      if (all) return true;
-    }
+    const bool parsed = ParseHeaderFrom(script, at, open.At(at), header);
+    if (!visit(parsed, header)) return;
     const std::size_t close = script.find('}', at);
     from = close == npos ? at : close + 1;
   }
+}
+
+bool TJsClass::FindEnclosingFunction(std::string_view script, TFunctionRecord& record) {
+  // Most expressions belong to one of the first functions of a page, so these are read straight
+  // from the text. Past them, the page's header list is used: built once per page text, it keeps
+  // the many expressions of a long page from each reading all of it.
+  std::size_t visited = 0;
+  bool matched = false;
+  WalkHeaders(script, [&](bool parsed, TFunctionRecord& header) {
+    if (visited == kDirectHeaders) return false;
+    ++visited;
+    matched = parsed && ResolveParams(record.Parts, header.Params);
+    record.FuncName = header.FuncName;  // the record holds the last header read
+    record.Params = header.Params;
+    return !matched;
+  });
+  if (matched || visited < kDirectHeaders) return matched;  // found, or the end was reached
+
+  if (!headersValid_ || headerText_.size() != script.size() || headerText_ != script) {
+    headerText_.assign(script);
+    headers_.clear();
+    WalkHeaders(headerText_, [&](bool parsed, TFunctionRecord& header) {
+      headers_.push_back(THeader{parsed, header.FuncName, header.Params});
+      return true;
+    });
+    headersValid_ = true;
+  }
+  for (std::size_t i = kDirectHeaders; i < headers_.size(); ++i) {
+    const THeader& header = headers_[i];
+    matched = header.Parsed && ResolveParams(record.Parts, header.Params);
+    if (matched || i + 1 == headers_.size()) {
+      record.FuncName = header.Name;
+      record.Params = header.Params;
+    }
+    if (matched) return true;
+  }
+  return false;
 }
 
 bool TJsClass::EvalExpr(TFunctionRecord& record) {

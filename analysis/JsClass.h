@@ -10,8 +10,10 @@
 // texts are 1-based, 0 meaning "not found", as in UrlLib.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qm {
@@ -153,6 +155,24 @@ class TJsClass {
   bool ProcessFunctionCalls(TFunctionRecord& record, std::vector<std::string>& list);
   // Replaces the declarations of the changed variables in the page text.
   void WriteBackVars();
+
+ private:
+  struct THeader {
+    bool Parsed = false;  // a header was read after this "function "
+    std::string Name;
+    TParas Params;
+  };
+  void WalkHeaders(std::string_view script,
+                   const std::function<bool(bool parsed, TFunctionRecord&)>& visit) const;
+  // The function headers of the page text last searched for an enclosing function.
+  std::string headerText_;
+  std::vector<THeader> headers_;
+  bool headersValid_ = false;
+  // Vars by lower-case name (first declaration of each), rebuilt when Vars has been replaced or
+  // extended. Entries of Vars may have their values changed from outside, never their names.
+  mutable std::unordered_map<std::string, std::int32_t> varIndex_;
+  mutable std::size_t varIndexSize_ = 0;
+  mutable const TVarRecord* varIndexData_ = nullptr;
 };
 
 }  // namespace qm

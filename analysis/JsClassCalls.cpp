@@ -32,9 +32,11 @@ class UrlCollector {
   std::unordered_set<std::string> known_;
 };
 
-// Bound on the re-evaluations of one function's calls; cycles end earlier, when an expression
-// comes back.
+// Bounds on the re-evaluations of one function's calls (cycles end earlier, when an expression
+// comes back) and on the expressions they build: an argument that repeats a parameter would
+// otherwise double the expression with every step. No URL the table can hold is that long.
 constexpr int kMaxReevaluations = 64;
+constexpr std::size_t kMaxCallExprBytes = 1024;
 
 }  // namespace
 
@@ -335,11 +337,12 @@ bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls,
         } else {
           // The argument is itself an expression: evaluated on a copy, so that a failed
           // evaluation leaves the record as it was for the remaining calls. When it does not
-          // lead to an enclosing function, or to an expression already followed, the call opens
-          // no usable URL.
+          // lead to another enclosing function (a recursive call has the same calls), or leads
+          // to an expression already followed, the call opens no usable URL.
           TFunctionRecord trial = record;
           trial.Expr = BuildCallExpr(record.Parts, call.Params);
-          if (js.EvalExpr(trial) && seen.insert(trial.Expr).second) {
+          if (trial.Expr.size() <= kMaxCallExprBytes && js.EvalExpr(trial) &&
+              trial.FuncName != record.FuncName && seen.insert(trial.Expr).second) {
             record = std::move(trial);
             return false;
           }

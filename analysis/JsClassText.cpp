@@ -1,5 +1,6 @@
 #include "analysis/JsClassText.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qm::jstext {
@@ -14,30 +15,45 @@ inline unsigned char Lower(unsigned char c) {
 
 std::size_t FindText(std::string_view text, std::string_view sub, std::size_t from) {
   if (sub.empty() || from > text.size() || sub.size() > text.size() - from) return npos;
-  const unsigned char first = Lower(static_cast<unsigned char>(sub[0]));
-  const bool letter = first >= 'a' && first <= 'z';
+  const unsigned char lowerChar = Lower(static_cast<unsigned char>(sub[0]));
+  const bool letter = lowerChar >= 'a' && lowerChar <= 'z';
+  const unsigned char upperChar = letter ? static_cast<unsigned char>(lowerChar - 32) : lowerChar;
   const std::size_t end = text.size() - sub.size() + 1;  // candidates lie before this
   const char* base = text.data();
-  // Next candidate positions for the two cases of the first character; each is searched again
-  // only when the scan has passed it, so a long search stays linear.
-  auto next = [&](unsigned char c, std::size_t at) -> std::size_t {
-    const void* hit = std::memchr(base + at, c, end - at);
-    return hit ? static_cast<const char*>(hit) - base : npos;
+
+  // The next place of each case of the first character. A search looks only a short way ahead,
+  // so that a case that does not occur costs little when a match is near; a place that is not a
+  // hit is the point up to which that case is known to be absent.
+  struct Next {
+    std::size_t Pos;
+    bool Hit;
   };
-  std::size_t lower = next(first, from);
-  std::size_t upper = letter ? next(static_cast<unsigned char>(first - 32), from) : npos;
-  while (lower != npos || upper != npos) {
-    const std::size_t at = lower < upper ? lower : upper;
+  constexpr std::size_t kWindow = 256;
+  auto scan = [&](unsigned char c, std::size_t at) -> Next {
+    const std::size_t limit = std::min(end, at + kWindow);
+    const void* hit = at < limit ? std::memchr(base + at, c, limit - at) : nullptr;
+    if (hit) return {static_cast<std::size_t>(static_cast<const char*>(hit) - base), true};
+    return {limit, false};
+  };
+  Next lower = scan(lowerChar, from);
+  Next upper = letter ? scan(upperChar, from) : Next{end, false};
+  while (true) {
+    const bool takeLower = lower.Pos <= upper.Pos;
+    Next& next = takeLower ? lower : upper;
+    const unsigned char c = takeLower ? lowerChar : upperChar;
+    if (next.Pos >= end) return npos;
+    if (!next.Hit) {
+      next = scan(c, next.Pos);
+      continue;
+    }
+    const std::size_t at = next.Pos;
     std::size_t k = 1;
     while (k < sub.size() && Lower(static_cast<unsigned char>(base[at + k])) ==
                                  Lower(static_cast<unsigned char>(sub[k])))
       ++k;
     if (k == sub.size()) return at;
-    if (at + 1 >= end) return npos;
-    if (lower == at) lower = next(first, at + 1);
-    if (upper == at) upper = next(static_cast<unsigned char>(first - 32), at + 1);
+    next = scan(c, at + 1);
   }
-  return npos;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -46,6 +62,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (Lower(static_cast<unsigned char>(a[i])) != Lower(static_cast<unsigned char>(b[i])))
       return false;
   return true;
+}
+
+std::string LowerCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(Lower(static_cast<unsigned char>(c)));
+  return out;
 }
 
 std::string_view Trim(std::string_view text) {

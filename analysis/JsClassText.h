@@ -20,6 +20,8 @@ inline bool ContainsExact(std::string_view text, std::string_view sub) {
   return text.find(sub) != npos;
 }
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// ASCII letters in lower case, other bytes unchanged.
+std::string LowerCase(std::string_view text);
 
 // Leading and trailing blanks and control characters removed.
 std::string_view Trim(std::string_view text);

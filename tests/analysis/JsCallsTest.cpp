@@ -256,6 +256,12 @@ TEST(JsApplyFunctions, RecursionEnds) {
       "<script type=t>function a(n){ window.open('x.asp?id='+n); b('1'+n+'2'); }\n"
       "function b(n){ a('1'+n+'2'); }</script><a href=\"javascript:b(4)\">");
   EXPECT_EQ(RunPage(cycle), (Urls{"http://h/a/x.asp?id=4"}));
+
+  // An argument naming the parameter twice would double the expression at every step.
+  JsPage doubling(
+      "<script type=t>function f(n){ f('a'+n+''+n+'b'); window.open('x.asp?id='+n); }</script>"
+      "<a href=\"javascript:f(2)\">");
+  EXPECT_EQ(RunPage(doubling), (Urls{"http://h/a/x.asp?id=2"}));
 }
 
 TEST(JsScanScriptFile, FileIsReadNotRewritten) {
