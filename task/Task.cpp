@@ -3,6 +3,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "analysis/JsClass.h"
 #include "task/HttpWork.h"
 #include "task/TaskIndex.h"
 
@@ -15,7 +16,9 @@ constexpr int kMaxRedirectHops = 10;
 }  // namespace
 
 TTask::TTask() : index_(std::make_unique<LookupIndex>()) {
-  // The script evaluator is created by the analysis side; a fresh task starts stopped.
+  // Each task has its own script evaluator for the pages of its runs; a fresh task starts
+  // stopped.
+  Script = std::make_shared<TJsClass>();
   RunStart = Now();
 }
 

@@ -7,6 +7,7 @@
 #include "JsTestSupport.h"
 #include "analysis/JsClass.h"
 #include "support/TempDir.h"
+#include "task/Task.h"
 #include "url/UrlLib.h"
 
 namespace qm {
@@ -262,6 +263,32 @@ TEST(JsApplyFunctions, RecursionEnds) {
       "<script type=t>function f(n){ f('a'+n+''+n+'b'); window.open('x.asp?id='+n); }</script>"
       "<a href=\"javascript:f(2)\">");
   EXPECT_EQ(RunPage(doubling), (Urls{"http://h/a/x.asp?id=2"}));
+}
+
+TEST(JsTaskTable, KnownUrlsAreRewrittenButNotListedAndRedirectsFollowed) {
+  TTask task;
+  for (const char* url :
+       {"http://h/a/known.asp?id=1", "http://h/a/old.html", "http://h/a/v.asp?id=7"}) {
+    TExtendUrlRec rec = EmptyUrlRec();
+    rec.Url.Set(url);
+    rec.Kind = 1;
+    rec.RedirectId = -1;
+    ASSERT_GE(task.AddUrl(rec), 0);
+  }
+  ASSERT_GE(task.RedirectUrl("http://h/a/old.html", "http://h/b/new.html"), 0);
+
+  std::string text =
+      "<script type=t>function show(id){ window.open('v.asp?id='+id); }</script>"
+      "<a onclick=\"window.open('known.asp?id=1')\"><a onclick=\"window.open('old.html')\">"
+      "<a href=\"javascript:show(7)\"><a href=\"javascript:show(8)\">";
+  TJsClass& js = *task.Script;
+  js.Prepare(&task, test::kStartUrl, test::kPageUrl, text);
+  js.ScanPageScripts("window.open");
+  Urls urls;
+  js.ApplyFunctions(urls);
+  EXPECT_EQ(urls, (Urls{"http://h/a/v.asp?id=8"}));
+  EXPECT_NE(text.find("window.open('known.asp/id=1.html')"), std::string::npos);
+  EXPECT_NE(text.find("window.open('../b/new.html')"), std::string::npos);
 }
 
 TEST(JsScanScriptFile, FileIsReadNotRewritten) {

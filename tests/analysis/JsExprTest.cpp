@@ -158,8 +158,8 @@ TEST(JsRebuildExpression, LiteralTheScriptCannotContinueGivesNoResult) {
   // An over-long file name is shortened with a hash of the whole name, and a trailing "%" would
   // be decoded together with what follows: the saved script cannot compute either.
   for (const std::string& literal : {std::string(300, 'x'), std::string("p%")}) {
-    const TParaRecordArray parts = {{literal, Literal, -1, 2},
-                                    {"n", Ident, -1, static_cast<std::int32_t>(literal.size()) + 4}};
+    const TParaRecordArray parts = {
+        {literal, Literal, -1, 2}, {"n", Ident, -1, static_cast<std::int32_t>(literal.size()) + 4}};
     std::string out = "kept";
     EXPECT_FALSE(RebuildExpression("'" + literal + "'+n", kPageUrl, parts, out)) << literal;
     EXPECT_EQ(out, "kept");
