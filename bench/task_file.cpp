@@ -130,4 +130,17 @@ void BM_LoadTaskFile(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadTaskFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The share of loading that rebuilds the in-memory lookup index of the table read.
+void BM_RebuildIndexAfterLoad(benchmark::State& state) {
+  Fixture& f = Shared(true);
+  if (!qm::SaveTaskFile(f.task)) state.SkipWithError("save failed");
+  qm::TTask loaded;
+  loaded.Folder = f.task.Folder;
+  loaded.FileName = f.task.FileName;
+  if (!qm::LoadTaskFile(loaded)) state.SkipWithError("load failed");
+  for (auto _ : state) loaded.RebuildIndex();
+  state.counters["records"] = loaded.Count;
+}
+BENCHMARK(BM_RebuildIndexAfterLoad)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 }  // namespace

@@ -1,6 +1,9 @@
 // Task files of tables built by the table's own operations.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "support/RecordingWindow.h"
 #include "support/TempDir.h"
 #include "task/Task.h"
@@ -100,6 +103,41 @@ TEST_F(TaskFileTableTest, RestartedTableLoadsCleanly) {
   EXPECT_EQ(r.Message, "");
   EXPECT_EQ(loaded.FindUrl("http://h.test/q.html"), task.FindUrl("http://h.test/q.html"));
   EXPECT_EQ(loaded.FindUrl("http://h.test/a/x3/p.html"), -1);
+}
+
+// Saving while the analysis thread adds links and workers change statuses: every file written is
+// a consistent table of its moment.
+TEST_F(TaskFileTableTest, SaveDuringChangesWritesConsistentTables) {
+  TTask task;
+  task.AddUrl(Link("http://h.test/", 0, 0));
+  task.Folder = dir_.TaskFolder();
+  task.FileName = "busy.web";
+  std::atomic<bool> done{false};
+  std::thread adder([&] {
+    for (int i = 0; i < 3000; ++i) {
+      const std::int32_t n = task.AddUrl(
+          Link("http://h.test/d" + std::to_string(i % 13) + "/" + std::to_string(i), 0, 1));
+      if (i % 3 == 0) task.SetStatus(n, InProgress);
+    }
+    done = true;
+  });
+  int saves = 0;
+  while (!done || saves < 3) {
+    const TTaskFileResult w =
+        saves % 2 ? SaveTaskFile(task) : WriteTaskFile(task, PathOf("busy.web"));
+    ++saves;
+    TTask loaded;
+    loaded.Folder = task.Folder;
+    loaded.FileName = task.FileName;
+    const TTaskFileResult r = LoadTaskFile(loaded);
+    EXPECT_TRUE(w.Ok) << w.Message;
+    EXPECT_TRUE(r.Ok) << r.Message;
+    EXPECT_EQ(r.Message, "");
+    if (!w.Ok || !r.Ok || !r.Message.empty()) break;
+    const std::int32_t last = loaded.Count - 1;
+    if (loaded.GetKind(last) == 1) EXPECT_EQ(loaded.FindUrl(loaded.GetRawUrl(last)), last);
+  }
+  adder.join();
 }
 
 }  // namespace
