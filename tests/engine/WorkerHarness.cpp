@@ -128,6 +128,10 @@ void TestSite::Handle(const httplib::Request& req, httplib::Response& res) {
     res.set_redirect(resource.RedirectTo);
     return;
   }
+  if (!resource.GetRedirectTo.empty() && req.method == "GET") {
+    res.set_redirect(resource.GetRedirectTo);
+    return;
+  }
   res.status =
       req.method == "GET" && resource.GetStatus != 0 ? resource.GetStatus : resource.Status;
   // The server library slices every answer to a ranged request; a server that ignores Range is

@@ -33,11 +33,12 @@ struct SiteResource {
   std::optional<std::time_t> LastModified;  // sent as Last-Modified when set
   std::vector<std::string> SetCookies;      // one Set-Cookie line each
   std::string ContentLocation;
-  std::string RedirectTo;    // a 302 with this Location
-  int Status = 200;          // answers other than 2xx carry Body as text
-  int GetStatus = 0;         // when set, the status of GETs only (HEAD stays)
-  bool IgnoreRange = false;  // answer a ranged GET with the whole body
-  int ChunkDelayMs = 0;      // send the body in 1000-byte chunks, pausing this long before each
+  std::string RedirectTo;     // a 302 with this Location
+  int Status = 200;           // answers other than 2xx carry Body as text
+  int GetStatus = 0;          // when set, the status of GETs only (HEAD stays)
+  bool IgnoreRange = false;   // answer a ranged GET with the whole body
+  std::string GetRedirectTo;  // a 302 with this Location for GETs only (HEAD answers 200)
+  int ChunkDelayMs = 0;       // send the body in 1000-byte chunks, pausing this long before each
 
   SiteResource& Type(std::string type) {
     ContentType = std::move(type);
@@ -61,6 +62,10 @@ struct SiteResource {
   }
   SiteResource& AnswerGet(int status) {
     GetStatus = status;
+    return *this;
+  }
+  SiteResource& RedirectGets(std::string target) {
+    GetRedirectTo = std::move(target);
     return *this;
   }
   SiteResource& Slowly(int chunkDelayMs) {

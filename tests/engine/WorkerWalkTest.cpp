@@ -227,6 +227,27 @@ TEST(WorkerWalk, ARedirectFoundByTheHeadIsReportedAndTheFetchLandsOnTheTarget) {
   EXPECT_EQ(site.Count("GET", "/old.gif"), 0);
 }
 
+TEST(WorkerWalk, ARedirectMetDuringTheGetMovesTheBodyToTheTargetsName) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/dyn.gif", FileOf("HEAD only").RedirectGets("/real/pic.gif"));
+  site.Put("/real/pic.gif", FileOf("REAL"));
+  TaskUnderTest t(site.Url("/dyn.gif"));
+
+  RunTask(t.Task, {});
+
+  const std::int32_t target = t.Task.FindUrl(site.Url("/real/pic.gif"));
+  ASSERT_GT(target, 0);
+  EXPECT_EQ(t.Task.GetStatus(0), Redirected);
+  EXPECT_EQ(t.Task.GetStatus(target), Saved);
+  EXPECT_EQ(t.Task.GetSize(target), 4);
+  EXPECT_EQ(ReadFileBytes(t.File("127.0.0.1/real/pic.gif")), "REAL");
+  EXPECT_FALSE(std::filesystem::exists(t.File("127.0.0.1/dyn.gif.tmp")));
+  EXPECT_FALSE(std::filesystem::exists(t.File("127.0.0.1/real/pic.gif.tmp")));
+  EXPECT_TRUE(window.HasLineContaining(LinePrefix(t.Task, 0) + ",成功下载" + site.Url("/dyn.gif")));
+}
+
 TEST(WorkerWalk, ARelativeContentLocationRedirectsToTheResolvedUrl) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
