@@ -32,13 +32,14 @@ void TJsClass::Reset() {
 void TJsClass::CollectGlobalVars(std::string_view page) {
   if (FindText(page, "var ") == npos) return;
   std::size_t from = 0;  // start of the text not yet read
+  NextHit open = NextChar(page, '{');
   while (true) {
     const std::size_t function = FindText(page, "function ", from);
     if (function == npos) break;
     const std::string_view before = Trim(page.substr(from, function - from));
     if (!before.empty()) CollectVars(before, Vars);
     std::size_t at = function + 9;
-    const std::size_t brace = page.find('{', at);
+    const std::size_t brace = open.At(at);
     if (brace != npos) at = brace + 1;
     // Skip the body by counting braces. When the braces run out first, the text after the last
     // one is read as global again.
@@ -134,17 +135,18 @@ constexpr std::size_t kDirectHeaders = 32;
 // walk position after the first "}" that follows it.
 void TJsClass::WalkHeaders(std::string_view script,
                            const std::function<bool(bool parsed, TFunctionRecord&)>& visit) const {
-  NextHit open = NextChar(script, '(');
+  HeaderReader reader(script);
+  NextHit close = NextChar(script, '}');
   std::size_t from = 0;
   TFunctionRecord header;
   while (true) {
     const std::size_t function = FindText(script, "function ", from);
     if (function == npos) return;
     const std::size_t at = function + 9;
-    const bool parsed = ParseHeaderFrom(script, at, open.At(at), header);
+    const bool parsed = reader.Read(at, header);
     if (!visit(parsed, header)) return;
-    const std::size_t close = script.find('}', at);
-    from = close == npos ? at : close + 1;
+    const std::size_t end = close.At(at);
+    from = end == npos ? at : end + 1;
   }
 }
 

@@ -87,15 +87,17 @@ std::string TJsClass::ScanScript(std::string_view script, std::string_view targe
   found = std::string(target);
   if (FindText(script, "function ") == npos) return result;
 
-  NextHit open = NextChar(script, '(');
+  HeaderReader reader(script);
+  NextHit openBrace = NextChar(script, '{');
+  NextHit closeBrace = NextChar(script, '}');
   std::size_t from = 0;
   while (true) {
     const std::size_t function = FindText(script, "function ", from);
     if (function == npos) break;
     std::size_t at = function + 9;
     TFunctionRecord r;
-    if (ParseHeaderFrom(script, at, open.At(at), r)) {
-      const std::size_t brace = script.find('{', at);
+    if (reader.Read(at, r)) {
+      const std::size_t brace = openBrace.At(at);
       if (brace != npos) at = brace;
       // The body up to the first "}": nested braces are not counted.
       const std::string_view body = BetweenExact(script.substr(at), "{", "}");
@@ -122,7 +124,7 @@ std::string TJsClass::ScanScript(std::string_view script, std::string_view targe
         }
       }
     }
-    const std::size_t close = script.find('}', at);
+    const std::size_t close = closeBrace.At(at);
     from = close == npos ? at : close + 1;
   }
 
@@ -320,13 +322,13 @@ bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls,
   const std::string& page = *js.PageText;
   if (FindText(page, record.FuncName) == npos) return true;
 
-  NextHit open = NextChar(page, '(');
+  HeaderReader reader(page);
   std::size_t from = 0;
   while (true) {
     const std::size_t at = FindText(page, record.FuncName, from);
     if (at == npos) break;
     TFunctionRecord call;
-    if (ParseHeaderFrom(page, at, open.At(at), call)) {
+    if (reader.Read(at, call)) {
       const std::string first = call.Params.empty() ? std::string() : call.Params[0];
       // The definition itself, or a call with too few arguments, opens nothing.
       const bool definition = !record.Params.empty() && first == record.Params[0];

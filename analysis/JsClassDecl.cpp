@@ -74,16 +74,22 @@ bool HasName(std::string_view callee) {
 
 }  // namespace
 
-bool jstext::ParseHeaderFrom(std::string_view text, std::size_t start, std::size_t open,
-                             TFunctionRecord& record) {
+jstext::HeaderReader::HeaderReader(std::string_view text)
+    : text_(text), open_(NextChar(text, '(')) {}
+
+bool jstext::HeaderReader::Read(std::size_t start, TFunctionRecord& record) {
   record.FuncName.clear();
   record.Params.clear();
-  const std::string inner = InnerParensFrom(text, start, open);
-  if (inner.empty()) return false;
-  const std::string_view name =
-      open == npos ? std::string_view() : ReduceName(text.substr(start, open - start));
+  const std::size_t open = open_.At(start);
+  if (open == npos) return false;  // no name before a "(" (and no group after one)
+  if (open != innerOpen_) {
+    inner_ = InnerParensFrom(text_, start, open);
+    innerOpen_ = open;
+  }
+  if (inner_.empty()) return false;
+  const std::string_view name = ReduceName(text_.substr(start, open - start));
   if (name.empty()) return false;
-  std::string_view rest = inner;
+  std::string_view rest = inner_;
   while (true) {
     const std::size_t comma = rest.find(',');
     if (comma == npos) break;
@@ -97,7 +103,7 @@ bool jstext::ParseHeaderFrom(std::string_view text, std::size_t start, std::size
 }
 
 bool ParseFunctionHeader(std::string_view text, TFunctionRecord& record) {
-  return ParseHeaderFrom(text, 0, text.find('('), record);
+  return HeaderReader(text).Read(0, record);
 }
 
 NextHit jstext::NextChar(std::string_view text, char c) {

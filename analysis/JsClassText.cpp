@@ -106,10 +106,12 @@ std::string_view StripQuotes(std::string_view text) {
 }
 
 std::string_view ReduceName(std::string_view text) {
-  for (std::string_view sep : {std::string_view("\r\n"), std::string_view(" "),
-                               std::string_view("="), std::string_view("\t")}) {
-    const std::size_t p = text.rfind(sep);
-    if (p != npos) text.remove_prefix(p + sep.size());
+  // Cutting after the last CR LF, then the last blank, the last "=" and the last tab leaves what
+  // follows the rightmost of them all.
+  for (std::size_t i = text.size(); i > 0; --i) {
+    const char c = text[i - 1];
+    if (c == ' ' || c == '=' || c == '\t' || (c == '\n' && i >= 2 && text[i - 2] == '\r'))
+      return text.substr(i);
   }
   return text;
 }

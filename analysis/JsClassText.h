@@ -95,8 +95,18 @@ struct TFunctionRecord;
 }
 
 namespace qm::jstext {
-// ParseFunctionHeader of the text from `start`, the first "(" being at `open` (npos: none).
-bool ParseHeaderFrom(std::string_view text, std::size_t start, std::size_t open,
-                     TFunctionRecord& record);
+// ParseFunctionHeader at positions of one text that only grow, as in a walk through a script:
+// the first "(" and the parenthesis group after it are read once for all positions before it.
+class HeaderReader {
+ public:
+  explicit HeaderReader(std::string_view text);
+  bool Read(std::size_t start, TFunctionRecord& record);
+
+ private:
+  std::string_view text_;
+  NextHit open_;
+  std::size_t innerOpen_ = npos;  // the "(" whose group `inner_` holds
+  std::string inner_;
+};
 
 }  // namespace qm::jstext

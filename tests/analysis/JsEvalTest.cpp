@@ -132,6 +132,33 @@ TEST(JsFindEnclosingFunction, ParametersMustNameEveryIdentifier) {
   EXPECT_FALSE(js.FindEnclosingFunction("function f(x{", r));
 }
 
+TEST(JsFindEnclosingFunction, LongPagesAndChangedPages) {
+  // Past the first functions of a page the evaluator keeps a list of the page's headers; it must
+  // give what reading the text gives, and follow the text when it changes.
+  std::string text = "<script type=t>";
+  for (int i = 0; i < 80; ++i) {
+    const std::string n = std::to_string(i);
+    text += "function f" + n + "(p" + n + ", q){ window.open('a.asp?x='+p" + n + "); }\n";
+  }
+  text += "</script>";
+  JsPage page(text);
+  for (int i : {0, 31, 32, 33, 79}) {
+    TFunctionRecord r = WithExpr("'a.asp?x='+P" + std::to_string(i));
+    ASSERT_TRUE(page.Js.EvalExpr(r)) << i;
+    EXPECT_EQ(r.FuncName, "f" + std::to_string(i));
+    EXPECT_EQ(r.Params, (TParas{"p" + std::to_string(i), "q"}));
+  }
+  TFunctionRecord missing = WithExpr("'a.asp?x='+p80");
+  EXPECT_FALSE(page.Js.EvalExpr(missing));
+
+  page.Text.replace(page.Text.find("f50(p50"), 7, "g50(p80");  // same length, other header
+  TFunctionRecord moved = WithExpr("'a.asp?x='+p80");
+  ASSERT_TRUE(page.Js.EvalExpr(moved));
+  EXPECT_EQ(moved.FuncName, "g50");
+  TFunctionRecord gone = WithExpr("'a.asp?x='+p50");
+  EXPECT_FALSE(page.Js.EvalExpr(gone));
+}
+
 TEST(JsAddFunction, SameExpressionIsRecordedOnce) {
   TJsClass js;
   TFunctionRecord r = WithExpr("'a'+b");
