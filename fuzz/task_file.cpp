@@ -14,13 +14,21 @@
 namespace {
 
 const std::string& Scratch() {
-  static const std::string path = "/tmp/quillmoss-fuzz-task-" + std::to_string(getpid()) + ".web";
+  // In memory where possible: every run writes the file twice.
+  static const std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                  "/quillmoss-fuzz-task-" + std::to_string(getpid()) + ".web";
+  static const struct Cleanup {
+    ~Cleanup() { unlink(path.c_str()); }
+  } cleanup;
   return path;
 }
 
-void Check(bool ok) {
-  if (!ok) std::abort();
+void Require(bool ok, const char* what) {
+  if (ok) return;
+  std::fprintf(stderr, "task file fuzz: %s does not hold\n", what);
+  std::abort();
 }
+#define Check(cond) Require((cond), #cond)
 
 }  // namespace
 
@@ -40,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(task.UrlFlags.size() == task.Urls.size());
   for (std::int32_t i = 0; i < task.Count; ++i) {
     const qm::TExtendUrlRec& rec = task.Urls[i];
-    for (std::int32_t link : {rec.ParentId, rec.NextId, rec.PrevId, rec.FirstChildId,
-                              rec.LastChildId, rec.RedirectId})
+    for (std::int32_t link :
+         {rec.ParentId, rec.NextId, rec.PrevId, rec.FirstChildId, rec.LastChildId, rec.RedirectId})
       Check(link == -1 || (link >= 0 && link < task.Count));
     Check(rec.Status != qm::InProgress);
   }

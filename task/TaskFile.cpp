@@ -238,17 +238,13 @@ std::int64_t ReadRecords(int fd, std::int32_t recordSize, std::int32_t n,
 
 // Links that point outside the table, and sibling chains that loop or stray into another
 // node's children, would send the lookup walks out of the table or round in circles. They are
-// cut back to "none" (a reference to the start record for ReferId). Only fields the file
-// supplied are checked: records shorter than 185 bytes leave the rest zero. Returns the number
-// of values changed on URL entries and in the lookup tree.
+// cut back to "none" (a reference to the start record for ReferId). Fields beyond a short
+// record are zero, which is always inside the table; the chains are checked when the file
+// supplied them. Returns the number of values changed on URL entries and in the lookup tree.
 std::int64_t RepairLinks(std::vector<TExtendUrlRec>& urls, std::int32_t count,
                          std::int32_t recordSize) {
-  auto stored = [recordSize](std::size_t offset) {
-    return offset + sizeof(std::int32_t) <= static_cast<std::size_t>(recordSize);
-  };
-  const bool treeStored = stored(offsetof(TExtendUrlRec, LastChildId));
-  const bool redirectStored = stored(offsetof(TExtendUrlRec, RedirectId));
-  const bool referStored = stored(offsetof(TExtendUrlRec, ReferId));
+  const bool chainsStored = static_cast<std::size_t>(recordSize) >=
+                            offsetof(TExtendUrlRec, NextId) + sizeof(std::int32_t);
   std::int64_t repaired = 0;
   auto inTable = [count](std::int32_t v) { return v >= 0 && v < count; };
   // A link to nowhere becomes "none".
@@ -259,25 +255,23 @@ std::int64_t RepairLinks(std::vector<TExtendUrlRec>& urls, std::int32_t count,
   };
   for (std::int32_t i = 0; i < count; ++i) {
     TExtendUrlRec& r = urls[i];
-    if (treeStored) {
-      r.ParentId = link(r.ParentId);
-      r.NextId = link(r.NextId);
-      r.PrevId = link(r.PrevId);
-      r.FirstChildId = link(r.FirstChildId);
-      r.LastChildId = link(r.LastChildId);
-    }
+    r.ParentId = link(r.ParentId);
+    r.NextId = link(r.NextId);
+    r.PrevId = link(r.PrevId);
+    r.FirstChildId = link(r.FirstChildId);
+    r.LastChildId = link(r.LastChildId);
     // Directory nodes do not use these two; whatever they hold is cleared without notice.
     const bool entry = r.Kind == 1;
-    if (redirectStored && r.RedirectId != -1 && !inTable(r.RedirectId)) {
+    if (r.RedirectId != -1 && !inTable(r.RedirectId)) {
       r.RedirectId = -1;
       repaired += entry;
     }
-    if (referStored && !inTable(r.ReferId)) {
+    if (!inTable(r.ReferId)) {
       r.ReferId = 0;
       repaired += entry;
     }
   }
-  if (!treeStored) return repaired;
+  if (!chainsStored) return repaired;
   // Every record is the child of at most one node, reached once along its parent's chain.
   std::vector<std::uint8_t> reached(static_cast<std::size_t>(count), 0);
   for (std::int32_t node = 0; node < count; ++node) {

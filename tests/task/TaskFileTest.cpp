@@ -423,6 +423,28 @@ TEST_F(TaskFileTest, LinksOutsideTheTableAreReset) {
   EXPECT_TRUE(window_.Lines().at(0).Red);
 }
 
+// Records of 181 bytes carry every tree link but the last: those they carry are checked too.
+TEST_F(TaskFileTest, LinksOfShorterRecordsAreCheckedToo) {
+  TTask task;
+  BuildSmallTable(task, 2);
+  task.Urls[4].NextId = 999999;
+  task.Urls[5].NextId = 4;  // a loop back
+  ASSERT_TRUE(WriteTaskFile(task, PathOf("t.web")).Ok);
+  const std::string good = ReadFileBytes(NativeOf("t.web"));
+  std::string b = good.substr(0, 128);
+  SetHeaderInt(b, 16, 181);
+  for (int i = 0; i < 6; ++i) b += good.substr(128 + 185 * i, 181);
+  TTask t;
+  const TTaskFileResult r = ReadBytes(b, t);
+  ASSERT_TRUE(r.Ok);
+  EXPECT_FALSE(r.Message.empty());
+  EXPECT_EQ(std::int32_t{t.Urls[4].NextId}, -1);
+  for (int i = 0; i < t.Count; ++i) {
+    const std::int32_t next = t.Urls[i].NextId;
+    EXPECT_TRUE(next == -1 || (next >= 0 && next < t.Count));
+  }
+}
+
 TEST_F(TaskFileTest, LoopingChildListsAreCut) {
   TTask task;
   BuildSmallTable(task, 3);
