@@ -1,0 +1,278 @@
+#include "analysis/LinkScanner.h"
+
+#include <functional>
+#include <unordered_map>
+
+#include "analysis/JsClass.h"
+#include "config/Setting.h"
+#include "task/Task.h"
+#include "url/Scope.h"
+#include "url/UrlLib.h"
+
+namespace qm {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// 0-based wrapper of the case-insensitive search.
+std::size_t FindText(std::string_view pattern, std::string_view text, std::size_t from) {
+  if (from >= text.size()) return npos;
+  const std::size_t p = PosText(pattern, text, from + 1);
+  return p == 0 ? npos : p - 1;
+}
+
+char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// Start of the last occurrence of `pattern` (ASCII case ignored) that begins in [lo, hi].
+std::size_t FindLastTextIn(std::string_view pattern, std::string_view text, std::size_t lo,
+                           std::size_t hi) {
+  if (pattern.empty() || text.size() < pattern.size()) return npos;
+  if (hi > text.size() - pattern.size()) hi = text.size() - pattern.size();
+  const char first = FoldCase(pattern[0]);
+  for (std::size_t i = hi + 1; i-- > lo;) {
+    if (FoldCase(text[i]) != first) continue;
+    std::size_t k = 1;
+    while (k < pattern.size() && FoldCase(text[i + k]) == FoldCase(pattern[k])) ++k;
+    if (k == pattern.size()) return i;
+  }
+  return npos;
+}
+
+bool ContainsExact(std::string_view text, std::string_view part) {
+  return text.find(part) != npos;
+}
+
+// Appends URLs to a list unless the list holds them already, without rescanning it each time.
+class UniqueAppender {
+ public:
+  explicit UniqueAppender(TLinkList& list) : list_(list) {}
+
+  void Add(const std::string& url) {
+    if (!indexed_) Index();
+    const std::size_t h = std::hash<std::string_view>{}(url);
+    auto [it, end] = byHash_.equal_range(h);
+    for (; it != end; ++it)
+      if (list_[it->second] == url) return;
+    byHash_.emplace(h, list_.size());
+    list_.push_back(url);
+  }
+
+ private:
+  void Index() {
+    for (std::size_t i = 0; i < list_.size(); ++i)
+      byHash_.emplace(std::hash<std::string_view>{}(list_[i]), i);
+    indexed_ = true;
+  }
+
+  TLinkList& list_;
+  std::unordered_multimap<std::size_t, std::size_t> byHash_;
+  bool indexed_ = false;
+};
+
+// Everything one ScanTag call needs for each tag it meets.
+struct TagScan {
+  TTask& task;
+  std::string base;
+  std::string_view attribute;
+  bool anyHost;
+  int hostOnly;
+  UniqueAppender collected;
+  std::vector<std::string> rejects;  // refused strings when refusing is on, read once per scan
+};
+
+// The attribute's value as written, or nothing when the tag carries no usable attribute.
+bool ReadAttributeValue(std::string_view tagText, std::string_view attribute,
+                        std::string_view& value) {
+  const std::size_t at = FindText(attribute, tagText, 0);
+  if (at == npos) return false;
+  // Only a name that starts the tag text or follows a space, ";" or a line break counts; the
+  // first hit decides, so "src" inside "lowsrc" hides a later "src".
+  const bool standsAlone = at == 0 || tagText[at - 1] == ' ' || tagText[at - 1] == ';' ||
+                           (at >= 2 && tagText[at - 2] == '\r' && tagText[at - 1] == '\n');
+  if (!standsAlone) return false;
+  std::string_view rest = TrimBlanks(tagText.substr(at + attribute.size()));
+  if (rest.empty() || rest[0] != '=') return false;
+  rest = TrimBlanks(rest.substr(1));
+
+  if (const std::size_t gt = rest.find('>'); gt != npos) rest = rest.substr(0, gt);
+  // Quoted forms; the escaped ones come from markup written by script strings. A missing
+  // closing quote leaves an empty value.
+  for (std::string_view quote : {"\\\"", "\\'", "\"", "'"}) {
+    if (rest.substr(0, quote.size()) != quote) continue;
+    rest.remove_prefix(quote.size());
+    const std::size_t close = rest.find(quote);
+    value = close == npos ? std::string_view() : rest.substr(0, close);
+    return true;
+  }
+  if (const std::size_t space = rest.find(' '); space != npos) rest = rest.substr(0, space);
+  if (const std::size_t crlf = rest.find("\r\n"); crlf != npos) rest = rest.substr(0, crlf);
+  value = rest;
+  return true;
+}
+
+bool RejectedByList(const TagScan& scan, std::string_view tagText) {
+  for (const std::string& reject : scan.rejects)
+    if (!reject.empty() && FindText(reject, tagText, 0) != npos) return true;
+  return false;
+}
+
+bool InHostScope(const TagScan& scan, std::string_view absolute) {
+  if (scan.anyHost) return true;
+  if (scan.hostOnly == 0) return SameSite(absolute, scan.task.StartUrl);
+  return SameHost(absolute, scan.task.StartUrl);
+}
+
+// Resolves a link value; when the task wants it, collects it and gives the local path that
+// replaces it. False when the tag keeps its link.
+bool TakeLink(TagScan& scan, std::string_view value, std::string& local) {
+  std::string absolute;
+  if (!MakeAbsoluteUrl(value, scan.base, absolute)) return false;
+  if (HasExtIn(absolute, NoQueryExts)) absolute.resize(std::min(absolute.find('?'), absolute.size()));
+  if (!InHostScope(scan, absolute)) return false;
+  // The local path keeps the fragment; the table and the list do not.
+  local = RelativeLocalPath(absolute, scan.base);
+  absolute.resize(std::min(absolute.find('#'), absolute.size()));
+  const std::int32_t index = scan.task.InScript ? -1 : scan.task.FindUrl(absolute);
+  if (index == -1) {
+    scan.collected.Add(absolute);
+  } else {
+    // A known URL may have been redirected: point to the target's local file.
+    absolute = scan.task.GetUrl(index);
+    local = RelativeLocalPath(absolute, scan.base);
+  }
+  return !absolute.empty() && !local.empty();
+}
+
+// How a tag's text changes: every `from` becomes `to`.
+struct TagEdit {
+  std::string from;
+  std::string to;
+};
+
+// Decides what one tag yields. True when the tag is to be written back as `edit` says.
+bool ScanOneTag(TagScan& scan, std::string_view tagText, TagEdit& edit) {
+  if (RejectedByList(scan, tagText)) return false;
+  std::string_view written;
+  if (!ReadAttributeValue(tagText, scan.attribute, written)) return false;
+  if (StartsWithText(written, "javascript:")) return false;
+
+  std::string value(written);
+  TFunctionRecord expr;
+  bool fromExpression = false;
+  if (ContainsExact(value, "+") || ContainsExact(value, "{$")) {
+    TJsClass* script = scan.task.Script.get();
+    if (script == nullptr) return false;
+    expr.Expr = value;
+    if (script->EvalExpr(expr)) {
+      // The expression lives in a script function: its call sites are handled with the other
+      // script calls; here only the expression is replaced by its rewritten form.
+      script->AddFunction(expr, true);
+      if (expr.Output.empty() || expr.Expr.empty()) return false;
+      edit = {expr.Expr, expr.Output};
+      return true;
+    }
+    value = expr.Output;
+    fromExpression = true;
+  }
+
+  value = std::string(TrimBlanks(value));
+  if (value.empty()) return false;
+  std::string local;
+  if (!TakeLink(scan, value, local)) return false;
+  if (!fromExpression) {
+    edit = {value, local};
+    return true;
+  }
+  // A single-part expression is one variable or literal: the expression itself gives way to the
+  // local path, and a variable holding the plain URL is marked for rewriting in its declaration.
+  if (expr.Parts.size() != 1) {
+    edit = {value, local};
+    return true;
+  }
+  const std::int32_t ref = expr.Parts[0].RefIndex;
+  TJsClass* script = scan.task.Script.get();
+  if (ref >= 0 && static_cast<std::size_t>(ref) < script->Vars.size()) {
+    TVarRecord& var = script->Vars[static_cast<std::size_t>(ref)];
+    if (!ContainsExact(var.VarValue, "+") && !ContainsExact(var.VarValue, "{$")) {
+      var.NewValue = ReplaceAll(var.VarValue, value, local);
+      var.Changed = 1;
+    }
+  }
+  if (expr.Expr.empty()) return false;
+  edit = {expr.Expr, local};
+  return true;
+}
+
+// Where the next tag to look at begins: the nearest tag opening before the next occurrence of the
+// attribute, so that tags without the attribute are jumped over.
+std::size_t NextTag(std::string_view text, std::string_view attribute, std::string_view tagStart,
+                    std::size_t from) {
+  std::size_t attr = FindText(attribute, text, from);
+  const std::size_t tag = FindText(tagStart, text, from);
+  if (attr == npos || tag == npos) return npos;
+  while (attr < tag + tagStart.size()) {
+    // An attribute before the next tag opening belongs to no tag of this kind.
+    attr = FindText(attribute, text, attr < tag ? tag : attr + 1);
+    if (attr == npos) return npos;
+  }
+  return FindLastTextIn(tagStart, text, tag, attr - tagStart.size());
+}
+
+}  // namespace
+
+void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::string_view attribute,
+             std::string_view endMark, std::string_view tagStart, bool anyHost, int hostOnly,
+             TLinkList& list, TScanScratch& scratch) {
+  if (attribute.empty() || endMark.empty() || tagStart.empty()) return;
+  const std::string_view text(page);
+  if (FindText(attribute, text, 0) == npos) return;
+  std::size_t tagPos = FindText(tagStart, text, 0);
+  if (tagPos == npos) return;
+
+  std::string& out = scratch.Text;
+  out.clear();
+  out.reserve(page.size() + page.size() / 8);
+  bool redirected = false;
+  TagScan scan{task, task.ResolveBase(baseUrl, redirected), attribute, anyHost, hostOnly,
+               UniqueAppender(list), {}};
+  if (RejectStringsOn) scan.rejects = RejectStrings.Items();
+
+  std::size_t copyPos = 0;
+  while (tagPos != npos) {
+    out.append(text, copyPos, tagPos - copyPos);
+    copyPos = tagPos;
+    const std::size_t textStart = tagPos + tagStart.size();
+    const std::size_t endPos = FindText(endMark, text, copyPos);
+    // No end mark, or nothing between the opening and the end mark: this tag kind ends here and
+    // the rest of the page stays as it is.
+    if (endPos == npos || endPos <= textStart) break;
+    const std::string_view tagText = text.substr(textStart, endPos - textStart);
+    const std::size_t tagEnd = endPos + endMark.size();
+
+    TagEdit edit;
+    if (ScanOneTag(scan, tagText, edit)) {
+      out += tagStart;
+      std::string attributeAssign(attribute);
+      attributeAssign += '=';
+      if (FindText(attributeAssign, tagText, 0) != npos)
+        out += ReplaceAll(tagText, edit.from, edit.to);
+      else
+        out += tagText;
+      out += endMark;
+    } else {
+      out.append(text, copyPos, tagEnd - copyPos);
+    }
+    copyPos = tagEnd;
+    tagPos = NextTag(text, attribute, tagStart, copyPos);
+  }
+  out.append(text, copyPos);
+  page.swap(out);
+  out.clear();
+}
+
+void FixHtmlStart(std::string& page) {
+  if (!page.empty() && page[0] != '<' && FindText("<html>", page, 0) != npos)
+    page.insert(0, "<html>");
+}
+
+}  // namespace qm

@@ -1,0 +1,61 @@
+#pragma once
+// The textual link scanner. Each scan looks for one kind of tag attribute that holds a link,
+// resolves the link against the page's base URL, collects links the task should fetch, and
+// rewrites the attribute so that the saved page points to the local copy of its target.
+// It does not parse HTML: it searches fixed tag openings and attribute names, ASCII case ignored,
+// and copies everything else of the page byte for byte.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+class TTask;
+
+// Collected absolute URLs, in the order found. Scans append to it; the caller clears it.
+using TLinkList = std::vector<std::string>;
+
+// Where a scan builds the rewritten page. One per analysis thread, reused from scan to scan so
+// that a page costs no fresh allocation per tag kind.
+struct TScanScratch {
+  std::string Text;
+};
+
+// Scans `page` for `tagStart` ... `endMark` tags carrying `attribute` and rewrites it in place.
+// `anyHost` accepts links to every host; otherwise `hostOnly` 0 admits the start URL's site and
+// any other value only its host. New URLs are appended to `list` (no duplicates added).
+void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::string_view attribute,
+             std::string_view endMark, std::string_view tagStart, bool anyHost, int hostOnly,
+             TLinkList& list, TScanScratch& scratch);
+
+// The tag kinds, each a ScanTag with fixed parameters.
+void ScanImages(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                TScanScratch& scratch);  // img src, img lowsrc, image src
+void ScanInputs(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                TScanScratch& scratch);
+void ScanBackgrounds(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                     TScanScratch& scratch);
+void ScanEmbeds(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                TScanScratch& scratch);
+// Script sources; the table lookup is skipped (the task's InScript is set while it runs).
+void ScanScripts(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                 TScanScratch& scratch);
+void ScanLinks(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+               TScanScratch& scratch);
+void ScanFrames(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                TScanScratch& scratch);
+void ScanIFrames(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                 TScanScratch& scratch);
+void ScanMetaRefresh(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                     TScanScratch& scratch);
+// Image-map areas and anchors; `hostOnly` is the task's Scope.
+void ScanAreas(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+               int hostOnly, TScanScratch& scratch);
+void ScanAnchors(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
+                 int hostOnly, TScanScratch& scratch);
+
+// Puts "<html>" in front of a page that contains "<html>" (any case) but does not begin with "<",
+// so that text before the markup does not hide the page's start.
+void FixHtmlStart(std::string& page);
+
+}  // namespace qm

@@ -1,0 +1,85 @@
+// Arbitrary page bytes through every tag scan and through ScanTag with assorted parameters.
+// The first byte chooses the task's settings: a table holding some URLs (one redirected), foreign
+// images, the scope, refused strings, and the page's base URL.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "analysis/JsClass.h"
+#include "analysis/LinkScanner.h"
+#include "config/Setting.h"
+#include "task/Task.h"
+#include "task/UrlRecord.h"
+
+namespace {
+
+using namespace qm;
+
+void AddEntry(TTask& task, std::string_view url) {
+  TExtendUrlRec rec = EmptyUrlRec();
+  rec.Url.Set(url);
+  rec.Status = Saved;
+  task.AddUrl(rec);
+}
+
+// Collected links carry no fragment and are not empty.
+void CheckLinks(const TLinkList& links) {
+  for (const std::string& link : links) {
+    if (link.empty() || link.find('#') != std::string::npos) std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::uint8_t flags = data[0];
+  std::string page(reinterpret_cast<const char*>(data) + 1, size - 1);
+
+  const char* const bases[] = {"http://h/d/p.html", "http://w1.site.test/", "http://h",
+                               "not a url"};
+  const std::string base = bases[(flags >> 5) & 3];
+  TTask task;
+  task.StartUrl = (flags & 0x80) ? "http://h/d/p.html" : "http://w1.site.test/a/";
+  task.Script = std::make_shared<TJsClass>();
+  task.ForeignImages = (flags & 1) != 0;
+  task.Scope = (flags >> 1) & 3;
+  RejectStringsOn = (flags & 8) != 0;
+  if (flags & 16) {
+    AddEntry(task, "http://h/d/a.gif");
+    AddEntry(task, "http://h/d/p.html");
+    AddEntry(task, "http://w1.site.test/x.html");
+    task.RedirectRecord(task.FindUrl("http://h/d/p.html"), "http://h/e/q.html");
+    task.RedirectRecord(task.FindUrl("http://w1.site.test/x.html"), "http://h/y.html");
+  }
+
+  TLinkList links;
+  TScanScratch scratch;
+  task.Script->Prepare(&task, task.StartUrl, base, page);
+  FixHtmlStart(page);
+  ScanImages(task, base, page, links, scratch);
+  ScanBackgrounds(task, base, page, links, scratch);
+  ScanInputs(task, base, page, links, scratch);
+  ScanEmbeds(task, base, page, links, scratch);
+  ScanScripts(task, base, page, links, scratch);
+  if (task.InScript) std::abort();
+  ScanLinks(task, base, page, links, scratch);
+  ScanFrames(task, base, page, links, scratch);
+  ScanIFrames(task, base, page, links, scratch);
+  ScanMetaRefresh(task, base, page, links, scratch);
+  ScanAnchors(task, base, page, links, task.Scope, scratch);
+  ScanAreas(task, base, page, links, task.Scope, scratch);
+  CheckLinks(links);
+
+  // Odd parameters: overlapping, empty and one-character marks.
+  ScanTag(task, base, page, "a", "a", "a", true, 0, links, scratch);
+  ScanTag(task, base, page, "<", ">", "<", false, 1, links, scratch);
+  ScanTag(task, base, page, "src", "", "<img ", true, 0, links, scratch);
+  ScanTag(task, base, page, "", ">", "<", true, 0, links, scratch);
+  ScanTag(task, base, page, "=", "\"", "'", true, 2, links, scratch);
+  CheckLinks(links);
+  return 0;
+}
