@@ -21,7 +21,9 @@ std::size_t FindText(std::string_view pattern, std::string_view text, std::size_
   return p == 0 ? npos : p - 1;
 }
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char FoldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 // Start of the last occurrence of `pattern` (ASCII case ignored) that begins in [lo, hi].
 std::size_t FindLastTextIn(std::string_view pattern, std::string_view text, std::size_t lo,
@@ -69,6 +71,15 @@ class UniqueAppender {
   bool indexed_ = false;
 };
 
+// What a link value gives before the table is asked.
+struct ResolvedLink {
+  bool accepted = false;  // a URL came out and passed the host test
+  bool hasFragment = false;
+  std::string absolute;    // without fragment
+  std::string local;       // relative local path, fragment kept
+  std::string plainLocal;  // relative local path of `absolute`, worked out when needed
+};
+
 // Everything one ScanTag call needs for each tag it meets.
 struct TagScan {
   TTask& task;
@@ -78,6 +89,7 @@ struct TagScan {
   int hostOnly;
   UniqueAppender collected;
   std::vector<std::string> rejects;  // refused strings when refusing is on, read once per scan
+  std::unordered_map<std::string, ResolvedLink> resolved;  // by link value
 };
 
 // The attribute's value as written, or nothing when the tag carries no usable attribute.
@@ -116,31 +128,43 @@ bool RejectedByList(const TagScan& scan, std::string_view tagText) {
   return false;
 }
 
-bool InHostScope(const TagScan& scan, std::string_view absolute) {
-  if (scan.anyHost) return true;
-  if (scan.hostOnly == 0) return SameSite(absolute, scan.task.StartUrl);
-  return SameHost(absolute, scan.task.StartUrl);
-}
-
 // Resolves a link value; when the task wants it, collects it and gives the local path that
 // replaces it. False when the tag keeps its link.
-bool TakeLink(TagScan& scan, std::string_view value, std::string& local) {
-  std::string absolute;
-  if (!MakeAbsoluteUrl(value, scan.base, absolute)) return false;
-  if (HasExtIn(absolute, NoQueryExts)) absolute.resize(std::min(absolute.find('?'), absolute.size()));
-  if (!InHostScope(scan, absolute)) return false;
-  // The local path keeps the fragment; the table and the list do not.
-  local = RelativeLocalPath(absolute, scan.base);
-  absolute.resize(std::min(absolute.find('#'), absolute.size()));
-  const std::int32_t index = scan.task.InScript ? -1 : scan.task.FindUrl(absolute);
-  if (index == -1) {
-    scan.collected.Add(absolute);
-  } else {
-    // A known URL may have been redirected: point to the target's local file.
-    absolute = scan.task.GetUrl(index);
-    local = RelativeLocalPath(absolute, scan.base);
+bool TakeLink(TagScan& scan, const std::string& value, std::string& local) {
+  // Pages repeat their links; what depends only on the value is worked out once per scan.
+  auto [it, isNew] = scan.resolved.try_emplace(value);
+  ResolvedLink& link = it->second;
+  if (isNew) {
+    std::string absolute;
+    if (!MakeAbsoluteUrl(value, scan.base, absolute)) return false;
+    if (HasExtIn(absolute, NoQueryExts))
+      absolute.resize(std::min(absolute.find('?'), absolute.size()));
+    if (!HostAllowed(scan.anyHost, scan.hostOnly, absolute, scan.task.StartUrl)) return false;
+    // The local path keeps the fragment; the table and the list do not.
+    link.local = RelativeLocalPath(absolute, scan.base);
+    link.hasFragment = absolute.find('#') != std::string::npos;
+    absolute.resize(std::min(absolute.find('#'), absolute.size()));
+    link.absolute = std::move(absolute);
+    link.accepted = true;
   }
-  return !absolute.empty() && !local.empty();
+  if (!link.accepted) return false;
+
+  const std::int32_t index = scan.task.InScript ? -1 : scan.task.FindUrl(link.absolute);
+  if (index == -1) {
+    scan.collected.Add(link.absolute);
+    local = link.local;
+    return !link.absolute.empty() && !local.empty();
+  }
+  // A known URL may have been redirected: point to the target's local file (without fragment).
+  const std::string target = scan.task.GetUrl(index);
+  if (target == link.absolute) {
+    if (link.hasFragment && link.plainLocal.empty())
+      link.plainLocal = RelativeLocalPath(link.absolute, scan.base);
+    local = link.hasFragment ? link.plainLocal : link.local;
+  } else {
+    local = RelativeLocalPath(target, scan.base);
+  }
+  return !target.empty() && !local.empty();
 }
 
 // How a tag's text changes: every `from` becomes `to`.
@@ -233,10 +257,14 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
   out.clear();
   out.reserve(page.size() + page.size() / 8);
   bool redirected = false;
-  TagScan scan{task, task.ResolveBase(baseUrl, redirected), attribute, anyHost, hostOnly,
-               UniqueAppender(list), {}};
+  TagScan scan{task,      task.ResolveBase(baseUrl, redirected),
+               attribute, anyHost,
+               hostOnly,  UniqueAppender(list),
+               {},        {}};
   if (RejectStringsOn) scan.rejects = RejectStrings.Items();
 
+  std::string attributeAssign(attribute);
+  attributeAssign += '=';
   std::size_t copyPos = 0;
   while (tagPos != npos) {
     out.append(text, copyPos, tagPos - copyPos);
@@ -252,8 +280,6 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
     TagEdit edit;
     if (ScanOneTag(scan, tagText, edit)) {
       out += tagStart;
-      std::string attributeAssign(attribute);
-      attributeAssign += '=';
       if (FindText(attributeAssign, tagText, 0) != npos)
         out += ReplaceAll(tagText, edit.from, edit.to);
       else

@@ -54,16 +54,36 @@ std::string SyntheticPage(std::size_t tags) {
   for (std::size_t i = 0; page.size() < tags * 100 || i < tags; ++i) {
     const std::string n = std::to_string(i % 5000);
     switch (i % 10) {
-      case 0: page += "<p>Lorem ipsum dolor sit amet " + n + ", consectetur adipiscing.</p>\r\n"; break;
-      case 1: page += "<img src=\"img/p" + n + ".gif\" alt=\"picture " + n + "\" border=0>\r\n"; break;
-      case 2: page += "<a href=\"../sec/s" + n + ".html#part\">section " + n + "</a> text\r\n"; break;
-      case 3: page += "<A HREF=\"http://other.test/x/" + n + ".html\">elsewhere</A> more\r\n"; break;
-      case 4: page += "<a href=\"list.php?id=" + n + "&amp;p=2\">list</a> and more words\r\n"; break;
-      case 5: page += "<td background=\"bg/" + n + ".jpg\" width=10>cell text here</td>\r\n"; break;
-      case 6: page += "<link rel=\"stylesheet\" href=\"css/s" + n + ".css\" type=\"text/css\">\r\n"; break;
-      case 7: page += "<script src=\"js/s" + n + ".js\" type=\"text/javascript\"></script>\r\n"; break;
-      case 8: page += "<IMG SRC=http://www.site.test/doc/i/" + n + ".png WIDTH=5>\r\n"; break;
-      case 9: page += "<area shape=rect href=\"map/m" + n + ".html\"><frame src=\"f" + n + ".html\">\r\n"; break;
+      case 0:
+        page += "<p>Lorem ipsum dolor sit amet " + n + ", consectetur adipiscing.</p>\r\n";
+        break;
+      case 1:
+        page += "<img src=\"img/p" + n + ".gif\" alt=\"picture " + n + "\" border=0>\r\n";
+        break;
+      case 2:
+        page += "<a href=\"../sec/s" + n + ".html#part\">section " + n + "</a> text\r\n";
+        break;
+      case 3:
+        page += "<A HREF=\"http://other.test/x/" + n + ".html\">elsewhere</A> more\r\n";
+        break;
+      case 4:
+        page += "<a href=\"list.php?id=" + n + "&amp;p=2\">list</a> and more words\r\n";
+        break;
+      case 5:
+        page += "<td background=\"bg/" + n + ".jpg\" width=10>cell text here</td>\r\n";
+        break;
+      case 6:
+        page += "<link rel=\"stylesheet\" href=\"css/s" + n + ".css\" type=\"text/css\">\r\n";
+        break;
+      case 7:
+        page += "<script src=\"js/s" + n + ".js\" type=\"text/javascript\"></script>\r\n";
+        break;
+      case 8:
+        page += "<IMG SRC=http://www.site.test/doc/i/" + n + ".png WIDTH=5>\r\n";
+        break;
+      case 9:
+        page += "<area shape=rect href=\"map/m" + n + ".html\"><frame src=\"f" + n + ".html\">\r\n";
+        break;
     }
   }
   page += "</body></html>\r\n";

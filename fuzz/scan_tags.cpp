@@ -42,19 +42,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* const bases[] = {"http://h/d/p.html", "http://w1.site.test/", "http://h",
                                "not a url"};
   const std::string base = bases[(flags >> 5) & 3];
-  TTask task;
+  // Tasks are built once: a table is costly to create, and the scans never change it.
+  static TTask& emptyTask = *new TTask;
+  static TTask& tableTask = []() -> TTask& {
+    TTask& t = *new TTask;
+    AddEntry(t, "http://h/d/a.gif");
+    AddEntry(t, "http://h/d/p.html");
+    AddEntry(t, "http://w1.site.test/x.html");
+    t.RedirectRecord(t.FindUrl("http://h/d/p.html"), "http://h/e/q.html");
+    t.RedirectRecord(t.FindUrl("http://w1.site.test/x.html"), "http://h/y.html");
+    return t;
+  }();
+  TTask& task = (flags & 16) ? tableTask : emptyTask;
   task.StartUrl = (flags & 0x80) ? "http://h/d/p.html" : "http://w1.site.test/a/";
-  task.Script = std::make_shared<TJsClass>();
+  if (!task.Script) task.Script = std::make_shared<TJsClass>();
   task.ForeignImages = (flags & 1) != 0;
   task.Scope = (flags >> 1) & 3;
   RejectStringsOn = (flags & 8) != 0;
-  if (flags & 16) {
-    AddEntry(task, "http://h/d/a.gif");
-    AddEntry(task, "http://h/d/p.html");
-    AddEntry(task, "http://w1.site.test/x.html");
-    task.RedirectRecord(task.FindUrl("http://h/d/p.html"), "http://h/e/q.html");
-    task.RedirectRecord(task.FindUrl("http://w1.site.test/x.html"), "http://h/y.html");
-  }
 
   TLinkList links;
   TScanScratch scratch;

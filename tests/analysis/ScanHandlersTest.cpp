@@ -49,16 +49,16 @@ TEST_F(ScanHandlersTest, ImageLikeTagsFollowForeignImages) {
             "<img src=\"../../other.test/a.gif\"><input type=image src=\"../../other.test/b.gif\">"
             "<TD background=\"../../other.test/c.gif\"><embed src=\"../../other.test/d.swf\">"
             "<script src=\"../../other.test/e.js\"></script>");
-  EXPECT_EQ(links, Links({"http://other.test/a.gif", "http://other.test/b.gif",
-                          "http://other.test/c.gif", "http://other.test/d.swf",
-                          "http://other.test/e.js"}));
+  EXPECT_EQ(links,
+            Links({"http://other.test/a.gif", "http://other.test/b.gif", "http://other.test/c.gif",
+                   "http://other.test/d.swf", "http://other.test/e.js"}));
 }
 
 TEST_F(ScanHandlersTest, BackgroundsOnAnyTag) {
   // The opening is a bare "<", written back as it was.
-  EXPECT_EQ(Run(ScanBackgrounds,
-                "<BODY BACKGROUND=\"http://h/d/bg.gif\"><td background=t.gif><p>x</p>"),
-            "<BODY BACKGROUND=\"bg.gif\"><td background=t.gif><p>x</p>");
+  EXPECT_EQ(
+      Run(ScanBackgrounds, "<BODY BACKGROUND=\"http://h/d/bg.gif\"><td background=t.gif><p>x</p>"),
+      "<BODY BACKGROUND=\"bg.gif\"><td background=t.gif><p>x</p>");
   EXPECT_EQ(links, Links({"http://h/d/bg.gif", "http://h/d/t.gif"}));
 }
 
@@ -151,8 +151,8 @@ TEST_F(ScanHandlersTest, AnchorsAndAreasFollowTheScope) {
   EXPECT_TRUE(links.empty());
 
   task.Scope = ScopeSite;
-  const std::string site = Run(kAreas, Run(kAnchors, page, "http://w1.site.test/"),
-                               "http://w1.site.test/");
+  const std::string site =
+      Run(kAreas, Run(kAnchors, page, "http://w1.site.test/"), "http://w1.site.test/");
   EXPECT_EQ(site,
             "<A href=\"http://other/y.html\">o</A>"
             "<a href=\"../img.site.test/x.html\">s</A>"

@@ -44,8 +44,7 @@ TEST_F(ScanLookupTest, RedirectedPageResolvesAgainstItsFinalUrl) {
 }
 
 TEST_F(ScanLookupTest, TemplateOfOneVariableIsReplacedAndTheVariableMarked) {
-  const std::string page =
-      "<script>var u='http://h/d/doc/a.html';</script><A href=\"{$u}\">a</A>";
+  const std::string page = "<script>var u='http://h/d/doc/a.html';</script><A href=\"{$u}\">a</A>";
   EXPECT_EQ(Run(kAnchors, page),
             "<script>var u='http://h/d/doc/a.html';</script><a href=\"doc/a.html\">a</A>");
   EXPECT_EQ(links, Links({"http://h/d/doc/a.html"}));
@@ -55,8 +54,7 @@ TEST_F(ScanLookupTest, TemplateOfOneVariableIsReplacedAndTheVariableMarked) {
 }
 
 TEST_F(ScanLookupTest, ConcatenatedVariableIsNotMarked) {
-  const std::string page =
-      "<script>var u='http://h/d/'+'c.html';</script><A href=\"{$u}\">a</A>";
+  const std::string page = "<script>var u='http://h/d/'+'c.html';</script><A href=\"{$u}\">a</A>";
   Run(kAnchors, page);
   ASSERT_EQ(task.Script->Vars.size(), 1u);
   EXPECT_EQ(task.Script->Vars[0].Changed, 0);
@@ -72,16 +70,19 @@ TEST_F(ScanLookupTest, ExpressionOfSeveralPartsCollectsItsValueButKeepsTheTag) {
 }
 
 TEST_F(ScanLookupTest, ExpressionOfAFunctionParameterIsRecordedAndRewritten) {
-  const std::string page =
-      "<script>function show(id){ window.open('view.asp?id='+id); }</script>"
-      "<A href=\"'view.asp?id='+id\">v</A>";
-  EXPECT_EQ(Run(kAnchors, page),
-            "<script>function show(id){ window.open('view.asp?id='+id); }</script>"
-            "<a href=\"'view.asp/id=.html'+id\">v</A>");
+  const std::string script =
+      "<script>function show(id){ window.open('view.asp?id='+id); }</script>";
+  const std::string page = script + "<A href=\"'view.asp?id='+id\">v</A>";
+  const std::string got = Run(kAnchors, page);
   EXPECT_TRUE(links.empty());
   ASSERT_EQ(task.Script->Functions.size(), 1u);
-  EXPECT_EQ(task.Script->Functions[0].FuncName, "show");
-  EXPECT_EQ(task.Script->Functions[0].Done, 1);
+  const TFunctionRecord& show = task.Script->Functions[0];
+  EXPECT_EQ(show.FuncName, "show");
+  EXPECT_EQ(show.Done, 1);
+  // The expression gives way to its rewritten form, which points into the local copy.
+  EXPECT_EQ(show.Expr, "'view.asp?id='+id");
+  EXPECT_NE(show.Output.find("'view.asp/id="), std::string::npos) << show.Output;
+  EXPECT_EQ(got, script + "<a href=\"" + show.Output + "\">v</A>");
 }
 
 TEST_F(ScanLookupTest, ExpressionWithoutAValueLeavesTheTag) {
