@@ -75,6 +75,7 @@ class UniqueAppender {
 struct ResolvedLink {
   bool accepted = false;  // a URL came out and passed the host test
   bool hasFragment = false;
+  bool listed = false;     // this scan has put `absolute` into the list
   std::string absolute;    // without fragment
   std::string local;       // relative local path, fragment kept
   std::string plainLocal;  // relative local path of `absolute`, worked out when needed
@@ -151,7 +152,8 @@ bool TakeLink(TagScan& scan, const std::string& value, std::string& local) {
 
   const std::int32_t index = scan.task.InScript ? -1 : scan.task.FindUrl(link.absolute);
   if (index == -1) {
-    scan.collected.Add(link.absolute);
+    if (!link.listed) scan.collected.Add(link.absolute);
+    link.listed = true;
     local = link.local;
     return !link.absolute.empty() && !local.empty();
   }

@@ -3,6 +3,7 @@
 // in bench/data) and a synthetic 5 MB page with 50,000 tags.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -47,12 +48,14 @@ std::vector<std::string> RealPages() {
 }
 
 // About 100 bytes per tag: text, images, anchors (some with fragments, queries or other hosts),
-// style links, scripts, backgrounds, refreshes, frames and areas.
-std::string SyntheticPage(std::size_t tags) {
+// style links, scripts, backgrounds, refreshes, frames and areas. Each link target occurs
+// `repeats` times, spread over the page.
+std::string SyntheticPage(std::size_t tags, std::size_t repeats) {
+  const std::size_t distinct = std::max<std::size_t>(1, tags / repeats);
   std::string page = "<html><head><title>synthetic</title>\r\n";
   page.reserve(tags * 104);
   for (std::size_t i = 0; page.size() < tags * 100 || i < tags; ++i) {
-    const std::string n = std::to_string(i % 5000);
+    const std::string n = std::to_string(i % distinct);
     switch (i % 10) {
       case 0:
         page += "<p>Lorem ipsum dolor sit amet " + n + ", consectetur adipiscing.</p>\r\n";
@@ -153,11 +156,16 @@ void BM_ScanRealPages(benchmark::State& state) {
 BENCHMARK(BM_ScanRealPages)->Unit(benchmark::kMillisecond);
 
 void BM_ScanSynthetic(benchmark::State& state) {
-  const std::vector<std::string> pages = {SyntheticPage(static_cast<std::size_t>(state.range(0)))};
+  const std::vector<std::string> pages = {SyntheticPage(static_cast<std::size_t>(state.range(0)),
+                                                        static_cast<std::size_t>(state.range(1)))};
   state.counters["page_bytes"] = static_cast<double>(pages[0].size());
   RunScans(state, pages);
 }
-// 50,000 tags make about 5 MB; the smaller sizes show that the cost grows linearly.
-BENCHMARK(BM_ScanSynthetic)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);
+// 50,000 tags make about 5 MB; the smaller size shows that the cost grows linearly. Links repeat
+// 10 times (as navigation links do), or never (every tag a new link: the costliest page).
+BENCHMARK(BM_ScanSynthetic)
+    ->ArgsProduct({{5000, 50000}, {10, 1}})
+    ->ArgNames({"tags", "repeats"})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   nginx-light
+  debian-reference-en  # real pages for the link scanner benchmark
 )
 
 missing=()
