@@ -81,6 +81,14 @@ struct ResolvedLink {
   std::string plainLocal;  // relative local path of `absolute`, worked out when needed
 };
 
+// Hashes std::string keys and string_view look-ups alike.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+
 // Everything one ScanTag call needs for each tag it meets.
 struct TagScan {
   TTask& task;
@@ -90,7 +98,10 @@ struct TagScan {
   int hostOnly;
   UniqueAppender collected;
   std::vector<std::string> rejects;  // refused strings when refusing is on, read once per scan
-  std::unordered_map<std::string, ResolvedLink> resolved;  // by link value
+  // By link value. Nodes stay put, so views of their texts stay valid for the whole scan.
+  std::unordered_map<std::string, ResolvedLink, TextHash, std::equal_to<>> resolved;
+  TFunctionRecord expr;       // the expression of the current tag, when its value is one
+  std::string redirectLocal;  // the local path of the current tag's redirect target
 };
 
 // The attribute's value as written, or nothing when the tag carries no usable attribute.
@@ -131,11 +142,12 @@ bool RejectedByList(const TagScan& scan, std::string_view tagText) {
 
 // Resolves a link value; when the task wants it, collects it and gives the local path that
 // replaces it. False when the tag keeps its link.
-bool TakeLink(TagScan& scan, const std::string& value, std::string& local) {
+bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
   // Pages repeat their links; what depends only on the value is worked out once per scan.
-  auto [it, isNew] = scan.resolved.try_emplace(value);
-  ResolvedLink& link = it->second;
-  if (isNew) {
+  auto it = scan.resolved.find(value);
+  if (it == scan.resolved.end()) {
+    it = scan.resolved.emplace(std::string(value), ResolvedLink()).first;
+    ResolvedLink& link = it->second;
     std::string absolute;
     if (!MakeAbsoluteUrl(value, scan.base, absolute)) return false;
     if (HasExtIn(absolute, NoQueryExts))
@@ -148,6 +160,7 @@ bool TakeLink(TagScan& scan, const std::string& value, std::string& local) {
     link.absolute = std::move(absolute);
     link.accepted = true;
   }
+  ResolvedLink& link = it->second;
   if (!link.accepted) return false;
 
   const std::int32_t index = scan.task.InScript ? -1 : scan.task.FindUrl(link.absolute);
@@ -164,30 +177,31 @@ bool TakeLink(TagScan& scan, const std::string& value, std::string& local) {
       link.plainLocal = RelativeLocalPath(link.absolute, scan.base);
     local = link.hasFragment ? link.plainLocal : link.local;
   } else {
-    local = RelativeLocalPath(target, scan.base);
+    scan.redirectLocal = RelativeLocalPath(target, scan.base);
+    local = scan.redirectLocal;
   }
   return !target.empty() && !local.empty();
 }
 
-// How a tag's text changes: every `from` becomes `to`.
+// How a tag's text changes: every `from` becomes `to`. Both view texts of the scan or the page.
 struct TagEdit {
-  std::string from;
-  std::string to;
+  std::string_view from;
+  std::string_view to;
 };
 
 // Decides what one tag yields. True when the tag is to be written back as `edit` says.
 bool ScanOneTag(TagScan& scan, std::string_view tagText, TagEdit& edit) {
   if (RejectedByList(scan, tagText)) return false;
-  std::string_view written;
-  if (!ReadAttributeValue(tagText, scan.attribute, written)) return false;
-  if (StartsWithText(written, "javascript:")) return false;
+  std::string_view value;
+  if (!ReadAttributeValue(tagText, scan.attribute, value)) return false;
+  if (StartsWithText(value, "javascript:")) return false;
 
-  std::string value(written);
-  TFunctionRecord expr;
+  TFunctionRecord& expr = scan.expr;
   bool fromExpression = false;
   if (ContainsExact(value, "+") || ContainsExact(value, "{$")) {
     TJsClass* script = scan.task.Script.get();
     if (script == nullptr) return false;
+    expr = TFunctionRecord();
     expr.Expr = value;
     if (script->EvalExpr(expr)) {
       // The expression lives in a script function: its call sites are handled with the other
@@ -201,9 +215,9 @@ bool ScanOneTag(TagScan& scan, std::string_view tagText, TagEdit& edit) {
     fromExpression = true;
   }
 
-  value = std::string(TrimBlanks(value));
+  value = TrimBlanks(value);
   if (value.empty()) return false;
-  std::string local;
+  std::string_view local;
   if (!TakeLink(scan, value, local)) return false;
   if (!fromExpression) {
     edit = {value, local};
@@ -255,24 +269,24 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
   std::size_t tagPos = FindText(tagStart, text, 0);
   if (tagPos == npos) return;
 
-  std::string& out = scratch.Text;
-  out.clear();
-  out.reserve(page.size() + page.size() / 8);
   bool redirected = false;
   TagScan scan{task,      task.ResolveBase(baseUrl, redirected),
                attribute, anyHost,
                hostOnly,  UniqueAppender(list),
+               {},        {},
                {},        {}};
   if (RejectStringsOn) scan.rejects = RejectStrings.Items();
 
+  // The page is copied into the scratch buffer piece by piece, from the first tag that changes;
+  // a page in which no tag changes is left as it is.
+  std::string& out = scratch.Text;
+  out.clear();
+  std::size_t copied = 0;  // page text before this is in `out`
   std::string attributeAssign(attribute);
   attributeAssign += '=';
-  std::size_t copyPos = 0;
   while (tagPos != npos) {
-    out.append(text, copyPos, tagPos - copyPos);
-    copyPos = tagPos;
     const std::size_t textStart = tagPos + tagStart.size();
-    const std::size_t endPos = FindText(endMark, text, copyPos);
+    const std::size_t endPos = FindText(endMark, text, tagPos);
     // No end mark, or nothing between the opening and the end mark: this tag kind ends here and
     // the rest of the page stays as it is.
     if (endPos == npos || endPos <= textStart) break;
@@ -281,19 +295,20 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
 
     TagEdit edit;
     if (ScanOneTag(scan, tagText, edit)) {
+      if (copied == 0) out.reserve(page.size() + page.size() / 8);
+      out.append(text, copied, tagPos - copied);
       out += tagStart;
       if (FindText(attributeAssign, tagText, 0) != npos)
         out += ReplaceAll(tagText, edit.from, edit.to);
       else
         out += tagText;
       out += endMark;
-    } else {
-      out.append(text, copyPos, tagEnd - copyPos);
+      copied = tagEnd;
     }
-    copyPos = tagEnd;
-    tagPos = NextTag(text, attribute, tagStart, copyPos);
+    tagPos = NextTag(text, attribute, tagStart, tagEnd);
   }
-  out.append(text, copyPos);
+  if (copied == 0) return;
+  out.append(text, copied);
   page.swap(out);
   out.clear();
 }
