@@ -38,13 +38,11 @@ class UrlCollector {
 constexpr int kMaxReevaluations = 64;
 constexpr std::size_t kMaxCallExprBytes = 1024;
 
-}  // namespace
-
 // The absolute form of a URL a call opens, when it is on the start URL's host: made canonical
 // through the task's table and listed when the table does not know it. `local` receives the
 // relative path of its local copy.
-static std::string AcceptCallUrl(const TJsClass& js, std::string_view value, UrlCollector& urls,
-                                 std::string& local) {
+std::string AcceptCallUrl(const TJsClass& js, std::string_view value, UrlCollector& urls,
+                          std::string& local) {
   local.clear();
   std::string absolute;
   if (!MakeAbsoluteUrl(value, js.PageUrl, absolute) || !SameHost(absolute, js.StartUrl)) return {};
@@ -55,6 +53,8 @@ static std::string AcceptCallUrl(const TJsClass& js, std::string_view value, Url
   if (index < 0) urls.Add(absolute);
   return absolute;
 }
+
+}  // namespace
 
 std::string TJsClass::RewriteExpr(std::string& expr, TParaRecordArray& parts,
                                   const TParas& params) {
