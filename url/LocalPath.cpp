@@ -1,9 +1,9 @@
 // Mapping URLs to files below the task folder, and links to relative paths between them.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 #include "url/UrlLib.h"
 
@@ -72,17 +72,6 @@ std::string SafeDir(std::string_view dir) {
     from = end + 1;
   }
   return out;
-}
-
-// Splits a "\"-terminated dir into its components.
-std::vector<std::string_view> DirComponents(std::string_view dir) {
-  std::vector<std::string_view> parts;
-  std::size_t from = 0;
-  for (std::size_t bs = dir.find('\\'); bs != std::string_view::npos; bs = dir.find('\\', from)) {
-    parts.push_back(dir.substr(from, bs - from));
-    from = bs + 1;
-  }
-  return parts;
 }
 
 // ForbiddenNameChars as a lookup table: names are mapped one byte at a time.
@@ -170,25 +159,40 @@ TSplitUrl SplitUrl(std::string_view url) {
 
 std::string RelativeLocalPath(std::string_view target, std::string_view page) {
   if (!StartsWithText(target, "http://")) return std::string(target);
-  const TSplitUrl p = SplitUrl(page);
+  return RelativeLocalPath(target, SplitUrl(page));
+}
+
+std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page) {
+  if (!StartsWithText(target, "http://")) return std::string(target);
   const TSplitUrl t = SplitUrl(target);
-  const std::vector<std::string_view> pDir = DirComponents(p.Dir);
-  const std::vector<std::string_view> tDir = DirComponents(t.Dir);
+  // Both dirs are chains of components each ending in "".
+  std::string_view pDir = page.Dir;
+  std::string_view tDir = t.Dir;
   std::string r;
-  std::size_t common = 0;
-  if (t.Host != p.Host) {
+  if (t.Host != page.Host) {
     // Up from the page's directory to the task folder, down into the other host's folder.
-    for (std::size_t k = 0; k <= pDir.size(); ++k) r += "../";
+    const std::size_t ups = static_cast<std::size_t>(std::count(pDir.begin(), pDir.end(), '\\'));
+    for (std::size_t k = 0; k <= ups; ++k) r += "../";
     r += t.Host;
     r += '/';
   } else {
-    while (common < pDir.size() && common < tDir.size() && pDir[common] == tDir[common]) ++common;
-    for (std::size_t k = common; k < pDir.size(); ++k) r += "../";
+    for (;;) {
+      const std::size_t pEnd = pDir.find('\\');
+      const std::size_t tEnd = tDir.find('\\');
+      if (pEnd == std::string_view::npos || tEnd == std::string_view::npos ||
+          pDir.substr(0, pEnd) != tDir.substr(0, tEnd))
+        break;
+      pDir.remove_prefix(pEnd + 1);
+      tDir.remove_prefix(tEnd + 1);
+    }
+    const std::size_t ups = static_cast<std::size_t>(std::count(pDir.begin(), pDir.end(), '\\'));
+    for (std::size_t k = 0; k < ups; ++k) r += "../";
   }
-  for (std::size_t k = common; k < tDir.size(); ++k) {
-    r.append(tDir[k]);
-    r += '/';
-  }
+  // The target's remaining components, up to its last "\", with "/" separators.
+  tDir = tDir.substr(0, tDir.rfind('\\') + 1);
+  const std::size_t dirStart = r.size();
+  r.append(tDir);
+  std::replace(r.begin() + static_cast<std::ptrdiff_t>(dirStart), r.end(), '\\', '/');
   r += t.File;
   return r;
 }

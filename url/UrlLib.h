@@ -29,8 +29,7 @@ std::size_t PosText(std::string_view pattern, std::string_view text, std::size_t
 std::size_t LastPos(std::string_view pattern, std::string_view text);
 // Text between the first open mark and the first close mark (case-insensitive / exact).
 std::string TextBetween(std::string_view text, std::string_view open, std::string_view close);
-std::string TextBetweenExact(std::string_view text, std::string_view open,
-                             std::string_view close);
+std::string TextBetweenExact(std::string_view text, std::string_view open, std::string_view close);
 // Leading and trailing blanks and control characters removed (bytes <= 32).
 std::string_view TrimBlanks(std::string_view text);
 // True when text begins with prefix, ASCII case ignored.
@@ -67,6 +66,8 @@ struct TSplitUrl {
 TSplitUrl SplitUrl(std::string_view url);
 // The text that replaces a link to `target` in the saved page `page` ("/" separators).
 std::string RelativeLocalPath(std::string_view target, std::string_view page);
+// The same for a page already split (a page's links all share its split).
+std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page);
 bool HasExtIn(std::string_view text, std::string_view list);
 // Creates every missing directory of a "\"-separated local path.
 void ForceDirs(std::string_view path);
