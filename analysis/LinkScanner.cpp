@@ -93,6 +93,7 @@ struct TextHash {
 struct TagScan {
   TTask& task;
   std::string base;
+  TSplitUrl baseSplit;  // links are made relative to the base's local file
   std::string_view attribute;
   bool anyHost;
   int hostOnly;
@@ -154,7 +155,7 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
       absolute.resize(std::min(absolute.find('?'), absolute.size()));
     if (!HostAllowed(scan.anyHost, scan.hostOnly, absolute, scan.task.StartUrl)) return false;
     // The local path keeps the fragment; the table and the list do not.
-    link.local = RelativeLocalPath(absolute, scan.base);
+    link.local = RelativeLocalPath(absolute, scan.baseSplit);
     link.hasFragment = absolute.find('#') != std::string::npos;
     absolute.resize(std::min(absolute.find('#'), absolute.size()));
     link.absolute = std::move(absolute);
@@ -174,10 +175,10 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
   const std::string target = scan.task.GetUrl(index);
   if (target == link.absolute) {
     if (link.hasFragment && link.plainLocal.empty())
-      link.plainLocal = RelativeLocalPath(link.absolute, scan.base);
+      link.plainLocal = RelativeLocalPath(link.absolute, scan.baseSplit);
     local = link.hasFragment ? link.plainLocal : link.local;
   } else {
-    scan.redirectLocal = RelativeLocalPath(target, scan.base);
+    scan.redirectLocal = RelativeLocalPath(target, scan.baseSplit);
     local = scan.redirectLocal;
   }
   return !target.empty() && !local.empty();
@@ -270,11 +271,18 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
   if (tagPos == npos) return;
 
   bool redirected = false;
-  TagScan scan{task,      task.ResolveBase(baseUrl, redirected),
-               attribute, anyHost,
-               hostOnly,  UniqueAppender(list),
-               {},        {},
-               {},        {}};
+  TagScan scan{task,
+               task.ResolveBase(baseUrl, redirected),
+               {},
+               attribute,
+               anyHost,
+               hostOnly,
+               UniqueAppender(list),
+               {},
+               {},
+               {},
+               {}};
+  scan.baseSplit = SplitUrl(scan.base);
   if (RejectStringsOn) scan.rejects = RejectStrings.Items();
 
   // The page is copied into the scratch buffer piece by piece, from the first tag that changes;
