@@ -78,9 +78,19 @@ void TChildIndex::Insert(const std::vector<TExtendUrlRec>& urls, std::int32_t no
 }
 
 void TChildIndex::Grow() {
+  Rehash(slots_.empty() ? kFirstSize : slots_.size() * 2);
+}
+
+void TChildIndex::Reserve(std::size_t count) {
+  std::size_t size = slots_.empty() ? kFirstSize : slots_.size();
+  while (count * 10 > size * 7) size *= 2;
+  if (size > slots_.size()) Rehash(size);
+}
+
+void TChildIndex::Rehash(std::size_t size) {
   std::vector<Slot> old;
   old.swap(slots_);
-  slots_.assign(old.empty() ? kFirstSize : old.size() * 2, Slot{0, 0, -1});
+  slots_.assign(size, Slot{0, 0, -1});
   const std::size_t mask = slots_.size() - 1;
   for (const Slot& s : old) {
     if (s.Child < 0) continue;

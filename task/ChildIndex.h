@@ -30,6 +30,8 @@ class TChildIndex {
   // work meanwhile, and a table of a million entries is far larger than the caches.
   void Prefetch(std::int32_t node, std::string_view name) const;
   std::size_t Size() const { return used_; }
+  // Makes room for `count` children in all without growing on the way.
+  void Reserve(std::size_t count);
 
  private:
   struct Slot {
@@ -41,6 +43,7 @@ class TChildIndex {
   bool Matches(const std::vector<TExtendUrlRec>& urls, const Slot& slot, std::uint32_t hash,
                std::int32_t node, std::string_view name) const;
   void Grow();
+  void Rehash(std::size_t size);
 
   Kinds kinds_;
   std::vector<Slot> slots_;  // open addressing, linear probing, power-of-two size

@@ -65,7 +65,7 @@ std::int32_t TTask::AddUrl(const TExtendUrlRec& rec) {
   flags.Cookies.clear();
 
   if (index_->Consistent) index_->UrlsByText.Prefetch(LookupIndex::kAnyNode, slot.Url.View());
-  const std::int32_t node = ForceDirPath(LookupKeyOf(slot.Url.View()));
+  const std::int32_t node = ForceDirPath(index_->KeyOf(slot.Url.View()));
   if (node < 0) {
     // The slot stays used but hangs nowhere in the tree.
     slot.ParentId = -1;
@@ -84,7 +84,7 @@ std::int32_t TTask::FindUrl(std::string_view url) {
   TLockGuard guard(TableLock);
   if (Count <= 1) return -1;
   if (index_->Consistent) return index_->UrlsByText.Find(Urls, LookupIndex::kAnyNode, url);
-  const std::int32_t node = FindDirPath(LookupKeyOf(url));
+  const std::int32_t node = FindDirPath(index_->KeyOf(url));
   if (node < 0) return -1;
   return FindUrlChild(node, url);
 }

@@ -2,6 +2,7 @@
 // The in-memory index a task keeps beside the stored tree links of its URL table.
 #include "task/ChildIndex.h"
 #include "task/Task.h"
+#include "url/UrlLib.h"
 
 namespace qm {
 
@@ -14,19 +15,31 @@ struct TTask::LookupIndex {
   // URL entries per node, used instead when a task file's links disagree with the mapping.
   TChildIndex UrlChildren{TChildIndex::Kinds::UrlEntries};
   bool Consistent = true;
+  // The key built last (reused, so building one allocates nothing) and the last directory path
+  // walked with the node it led to: URLs of one directory usually come in a row. Nodes are only
+  // ever added, and a name's first node stays the one found, so a path once walked keeps its node
+  // until Clear.
+  std::string Key;
+  std::string LastPath;
+  std::int32_t LastPathNode = -1;
 
   static constexpr std::int32_t kAnyNode = 0;
+
+  // The lookup key of a URL: host, then every directory component, each followed by "\" - the
+  // local directory of the URL's file. Valid until the next call.
+  std::string_view KeyOf(std::string_view url) {
+    SplitUrlDirKey(url, Key);
+    return Key;
+  }
 
   void Clear() {
     DirChildren.Clear();
     UrlsByText.Clear();
     UrlChildren.Clear();
     Consistent = true;
+    LastPath.clear();
+    LastPathNode = -1;
   }
 };
-
-// The lookup key of a URL: host, then every directory component, each followed by "\" - the local
-// directory of the URL's file.
-std::string LookupKeyOf(std::string_view url);
 
 }  // namespace qm

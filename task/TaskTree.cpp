@@ -7,14 +7,6 @@
 
 namespace qm {
 
-std::string LookupKeyOf(std::string_view url) {
-  TSplitUrl parts = SplitUrl(url);
-  std::string key = std::move(parts.Host);
-  key += '\\';
-  key += parts.Dir;
-  return key;
-}
-
 namespace {
 
 // Calls fn(component) for every component of a key; text after the last "\" is no component.
@@ -41,16 +33,21 @@ std::int32_t TTask::FindUrlChild(std::int32_t node, std::string_view url) {
 
 std::int32_t TTask::FindDirPath(std::string_view key) {
   if (Count <= 1) return -1;
+  if (index_->LastPathNode >= 0 && key == index_->LastPath) return index_->LastPathNode;
   std::int32_t node = 1;
   const bool found = ForEachComponent(key, [&](std::string_view component) {
     node = FindDirChild(node, component);
     return node >= 0;
   });
-  return found ? node : -1;
+  if (!found) return -1;
+  index_->LastPath.assign(key);
+  index_->LastPathNode = node;
+  return node;
 }
 
 std::int32_t TTask::ForceDirPath(std::string_view key) {
   if (Count <= 1 && AddDirNode(-1, {}) < 0) return -1;
+  if (index_->LastPathNode >= 0 && key == index_->LastPath) return index_->LastPathNode;
   std::int32_t node = 1;
   const bool found = ForEachComponent(key, [&](std::string_view component) {
     std::int32_t child = FindDirChild(node, component);
@@ -58,7 +55,10 @@ std::int32_t TTask::ForceDirPath(std::string_view key) {
     node = child;
     return node >= 0;
   });
-  return found ? node : -1;
+  if (!found) return -1;
+  index_->LastPath.assign(key);
+  index_->LastPathNode = node;
+  return node;
 }
 
 namespace {
@@ -128,6 +128,8 @@ void TTask::RebuildIndex() {
     std::int32_t Entry;
   };
   std::vector<Placed> entries;
+  entries.reserve(static_cast<std::size_t>(end));
+  index_->DirChildren.Reserve(static_cast<std::size_t>(end));
   std::vector<bool> seen(static_cast<std::size_t>(end), false);
   std::vector<std::int32_t> pending{1};
   seen[1] = true;
@@ -150,11 +152,12 @@ void TTask::RebuildIndex() {
   // does not name; such a table is searched node by node, as the links say.
   for (const Placed& p : entries) {
     const std::string_view url = Urls[static_cast<std::size_t>(p.Entry)].Url.View();
-    if (FindDirPath(LookupKeyOf(url)) != p.Node) {
+    if (FindDirPath(index_->KeyOf(url)) != p.Node) {
       index_->Consistent = false;
       break;
     }
   }
+  (index_->Consistent ? index_->UrlsByText : index_->UrlChildren).Reserve(entries.size());
   for (const Placed& p : entries) {
     if (index_->Consistent) {
       index_->UrlsByText.Insert(Urls, LookupIndex::kAnyNode, p.Entry);

@@ -157,6 +157,62 @@ TSplitUrl SplitUrl(std::string_view url) {
   return s;
 }
 
+void SplitUrlDirKey(std::string_view url, std::string& key) {
+  key.clear();
+  const std::string_view trimmed = TrimBlanks(url);
+  std::string_view t = trimmed;
+  const bool isHttp = StartsWithText(t, "http://");
+  if (isHttp) t.remove_prefix(7);
+  const std::size_t firstSlash = t.find('/');
+  const std::string_view hostPart = t.substr(0, firstSlash);
+  const std::string_view host =
+      isHttp ? hostPart.substr(0, hostPart.find(':')) : std::string_view();
+  const std::string_view path =
+      firstSlash == std::string_view::npos ? std::string_view() : t.substr(firstSlash + 1);
+  // Percent escapes (decoded across the dir chain) and over-long names (shortened with a hash)
+  // are rare: those URLs take the full split.
+  auto fullSplit = [&] {
+    TSplitUrl s = SplitUrl(url);
+    key = std::move(s.Host);
+    key += '\\';
+    key += s.Dir;
+  };
+  if (host.size() > kMaxNameBytes || path.find('%') != std::string_view::npos) return fullSplit();
+  if (isHttp) {
+    if (host.empty()) {
+      key += '_';
+    } else {
+      if (host == "." || host == "..") key += '_';
+      for (char c : host) key += (c == '\\' || c == '\0') ? '_' : c;
+    }
+  }
+  key += '\\';
+  // "/", "\" and every character no file name may hold separate components; the text after the
+  // last separator is the file. Empty and "." components name no directory; tabs of the file
+  // part (after the last "/") are spaces.
+  const std::size_t fileStart = path.rfind('/') + 1;  // 0 when there is none
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const char c = path[i];
+    if (c != '\\' && !kForbidden[static_cast<unsigned char>(c)]) continue;
+    const std::string_view part = path.substr(from, i - from);
+    from = i + 1;
+    if (part.empty() || part == ".") continue;
+    if (part.size() > kMaxNameBytes) return fullSplit();
+    if (part == "..") key += '_';
+    const std::size_t start = key.size();
+    key.append(part);
+    const std::size_t partStart = static_cast<std::size_t>(part.data() - path.data());
+    for (std::size_t k = start; k < key.size(); ++k) {
+      if (key[k] == '\0')
+        key[k] = '_';
+      else if (key[k] == '\t' && partStart + (k - start) >= fileStart)
+        key[k] = ' ';
+    }
+    key += '\\';
+  }
+}
+
 std::string RelativeLocalPath(std::string_view target, std::string_view page) {
   if (!StartsWithText(target, "http://")) return std::string(target);
   return RelativeLocalPath(target, SplitUrl(page));

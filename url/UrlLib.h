@@ -64,6 +64,9 @@ struct TSplitUrl {
 // "_.."), without "\", "/" or NUL, at most 240 bytes. The URL table's key, the local file and the
 // relative links all come from this one split.
 TSplitUrl SplitUrl(std::string_view url);
+// SplitUrl(url).Host + "\\" + SplitUrl(url).Dir written into `key`, without building the rest of
+// the split: the URL table's lookup key.
+void SplitUrlDirKey(std::string_view url, std::string& key);
 // The text that replaces a link to `target` in the saved page `page` ("/" separators).
 std::string RelativeLocalPath(std::string_view target, std::string_view page);
 // The same for a page already split (a page's links all share its split).

@@ -128,6 +128,17 @@ TEST(Containment, KeyPathAndLinksComeFromOneSplit) {
   EXPECT_EQ(a.File.substr(0, 200), std::string(200, 'a'));
 }
 
+// The URL table's key is built without the full split; it must name the same directory for every
+// hostile URL, or a URL could be filed under one directory and written into another.
+TEST(Containment, TableKeyIsTheSplitDirectory) {
+  std::string key = "stale";
+  for (const std::string& url : HostileUrls()) {
+    const TSplitUrl s = SplitUrl(url);
+    SplitUrlDirKey(url, key);
+    EXPECT_EQ(key, s.Host + "\\" + s.Dir) << url;
+  }
+}
+
 TEST(Containment, RelativeLinksLeadToTheTargetFiles) {
   const std::string folder = "/srv/task\\";
   const std::vector<std::string> urls = HostileUrls();
