@@ -110,8 +110,10 @@ TEST_F(ScanTagTest, MissingClosingQuoteGivesNoValue) {
 }
 
 TEST_F(ScanTagTest, JavascriptValuesAreDropped) {
+  // Even a value that would make a script expression of a function on the page.
   const std::string page =
-      "<IMG src=\"JavaScript:void(0)\"><A href=\"javascript:go('a.html'+n)\">x</A>";
+      "<script>function go(n){ window.open('a.html'+n); }</script>"
+      "<IMG src=\"JavaScript:void(0)\"><A href=\"javascript:'a.html'+n\">x</A>";
   EXPECT_EQ(RunImgSrc(page), page);
   EXPECT_EQ(RunTag(page, "href", ">", "<a "), page);
   EXPECT_TRUE(links.empty());
