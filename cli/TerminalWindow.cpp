@@ -1,0 +1,87 @@
+#include "cli/TerminalWindow.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "task/Task.h"
+
+namespace qm::cli {
+
+TerminalWindow::TerminalWindow()
+    : progressOnTerminal_(isatty(STDERR_FILENO) != 0),
+      stdoutIsTerminal_(isatty(STDOUT_FILENO) != 0),
+      stdinIsTerminal_(isatty(STDIN_FILENO) != 0) {}
+
+void TerminalWindow::ClearProgressLocked() {
+  if (progressVisible_) {
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    progressVisible_ = false;
+  }
+}
+
+void TerminalWindow::WriteLine(const std::string& line, bool red) {
+  std::lock_guard lock(mutex_);
+  ClearProgressLocked();
+  if (red && stdoutIsTerminal_) {
+    std::fprintf(stdout, "\033[31m%s\033[0m\n", line.c_str());
+  } else {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+  }
+  std::fflush(stdout);
+  if (progressOnTerminal_ && !progressLine_.empty()) {
+    std::fputs(progressLine_.c_str(), stderr);
+    std::fflush(stderr);
+    progressVisible_ = true;
+  }
+}
+
+void TerminalWindow::AddLog(const std::string& line) { WriteLine(line, false); }
+void TerminalWindow::AddRedLog(const std::string& line) { WriteLine(line, true); }
+// The status bar has no place of its own here: the log lines say the same.
+void TerminalWindow::SetStatusText(const std::string&) {}
+void TerminalWindow::SetProgress(int percent) {
+  std::lock_guard lock(mutex_);
+  progress_ = percent;
+}
+void TerminalWindow::SetListRow(int, const TListRowTexts&) {}
+void TerminalWindow::ShowMessage(const std::string& text) { WriteLine(text, false); }
+
+void TerminalWindow::AskExtraDirs(TTask& task) {
+  std::lock_guard lock(mutex_);
+  if (!stdinIsTerminal_) return;  // nobody to ask: nothing is admitted
+  ClearProgressLocked();
+  std::fprintf(stderr, "The start page links to other directories. Admit them too?\n");
+  for (auto& rec : task.ExtraDirs) {
+    std::string dir = rec.Dir.Get();
+    std::fprintf(stderr, "  %s [y/N] ", dir.c_str());
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) break;
+    rec.Selected = (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? 1 : 0;
+  }
+}
+
+void TerminalWindow::Synchronize(const std::function<void()>& fn) {
+  std::lock_guard lock(mutex_);
+  fn();
+}
+
+void TerminalWindow::ShowProgressLine(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  progressLine_ = line;
+  if (!progressOnTerminal_) return;
+  std::fprintf(stderr, "\r\033[K%s", line.c_str());
+  std::fflush(stderr);
+  progressVisible_ = true;
+}
+
+void TerminalWindow::FinishProgressLine() {
+  std::lock_guard lock(mutex_);
+  ClearProgressLocked();
+  progressLine_.clear();
+}
+
+}  // namespace qm::cli
