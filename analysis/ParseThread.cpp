@@ -1,0 +1,275 @@
+#include "analysis/ParseThread.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "analysis/JsClass.h"
+#include "platform/Files.h"
+#include "platform/Pacing.h"
+#include "task/MainWindowPort.h"
+#include "task/Task.h"
+#include "url/UrlLib.h"
+
+namespace qm {
+namespace {
+
+// Date-times at or below a third of a day carry no date.
+constexpr TDateTime kNoDate = 1.0 / 3.0;
+
+std::string ReadWholeFile(const std::string& nativePath) {
+  std::ifstream in(nativePath, std::ios::binary);
+  if (!in) throw std::runtime_error("无法打开文件 " + nativePath);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("无法读取文件 " + nativePath);
+  return ss.str();
+}
+
+// Seconds as the result line prints them: a plain decimal number.
+std::string SecondsText(double seconds) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.15g", seconds);
+  return buf;
+}
+
+}  // namespace
+
+ParseThread::ParseThread(TTask& task) : task_(task) {
+  task_.AnalysisDone = false;
+  Start();
+}
+
+ParseThread::~ParseThread() {
+  Terminate();
+  WaitFor();
+}
+
+void ParseThread::LogPlain(const std::string& line) {
+  Window().Synchronize([&] { Window().AddLog(line); });
+}
+
+void ParseThread::LogRed(const std::string& line) {
+  Window().Synchronize([&] { Window().AddRedLog(line); });
+}
+
+void ParseThread::Execute() {
+  for (;;) {
+    if (position_ >= task_.GetCount()) break;
+    if (Terminated()) return;
+    const std::int32_t state = task_.State.load();
+    if (state > Paused) return;
+    if (state == Paused) {
+      PacedSleep(1000);
+      continue;
+    }
+    task_.AnalysisDone = false;
+    // Pages fetched out of order are analysed early, newest first.
+    const std::int32_t queued = task_.PopAnalysis();
+    if (queued >= 0 && task_.GetStatus(queued) == Downloaded) Analyse(queued);
+
+    const auto pos = static_cast<std::int32_t>(position_.load());
+    if (task_.GetKind(pos) != 0) {
+      const std::int32_t status = task_.GetStatus(pos);
+      if (status == NotDownloaded || status == InProgress) {
+        // The walk never passes an entry that is still to be fetched.
+        PacedSleep(100);
+        continue;
+      }
+      if (status == Downloaded) Analyse(pos);
+    }
+    ++position_;
+  }
+  task_.AnalysisDone = true;
+  docText_.clear();
+  docText_.shrink_to_fit();
+}
+
+bool ParseThread::AddLink(const TExtendUrlRec& rec, std::int32_t& added) {
+  if (task_.AddUrl(rec) < 0) {
+    PacedSleep(100);
+    return false;
+  }
+  ++added;
+  return true;
+}
+
+void ParseThread::RecordLinks(TLinkGroup group, const TExtendUrlRec& page, std::int32_t index,
+                              std::int32_t& added) {
+  const bool wanted = group != TLinkGroup::Embedded || EmbeddedAllowed(task_);
+  for (const std::string& link : links_) {
+    if (group == TLinkGroup::Script) {
+      if (HasExtIn(link, ScriptExts)) scriptFileUrl_ = link;
+      if (task_.FindUrl(link) >= 0) continue;
+    } else if (!wanted) {
+      continue;
+    }
+    AddLink(LinkRecord(group, link, page, index), added);
+  }
+  links_.clear();
+}
+
+void ParseThread::RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t index,
+                                      std::int32_t& added) {
+  if (AnchorDepthAllows(task_, page.Layer)) {
+    for (const std::string& link : links_) {
+      if (!AnchorDirAllows(task_, link)) continue;
+      const TExtendUrlRec rec = LinkRecord(TLinkGroup::Followed, link, page, index);
+      if (!ContentAllows(task_, rec.ContentKind)) continue;
+      AddLink(rec, added);
+    }
+  }
+  links_.clear();
+}
+
+void ParseThread::Analyse(std::int32_t index) {
+  const auto started = std::chrono::steady_clock::now();
+  if (task_.GetStatus(index) != Downloaded) return;
+  std::int32_t added = 0;
+  scriptFileUrl_.clear();
+  markSaved_ = true;
+
+  const TExtendUrlRec rec = task_.CopyRecord(index);
+  const std::string rawUrl = rec.Url.Get();
+  LogPlain([&] {
+    char head[64];
+    std::snprintf(head, sizeof head, "正在解析第%d个,", index);
+    return std::string(head) + rawUrl;
+  }());
+  const std::int32_t baseEntry = rec.OwnBase == 1 ? index : rec.ReferId;
+  const std::string baseUrl = task_.GetUrl(baseEntry);
+  const std::string pageUrl = task_.GetUrl(index);
+  const std::string saveRoot = task_.Folder.empty() ? std::string(".\\") : task_.Folder;
+  const std::string localFile = LocalPathOf(saveRoot, pageUrl);
+  const std::string tmpFile = localFile + ".tmp";
+
+  try {
+    fileText_ = ReadWholeFile(NativePath(tmpFile));
+    PacedSleep(10);
+  } catch (const std::exception& e) {
+    PacedSleep(2000);
+    LogRed(std::string("解析载入错误信息=") + e.what());
+    char line[64];
+    std::snprintf(line, sizeof line, "解析失败,Position=%d,Url=", index);
+    LogRed(line + rawUrl);
+    task_.SetStatus(index, DownloadError);
+    fileText_.clear();
+    return;
+  }
+
+  try {
+    AnalysePage(index, rec, pageUrl, baseUrl, added);
+    if (!markSaved_) {
+      // The page waits for its script file: the temporary file stays, no result line.
+      docText_.clear();
+      fileText_.clear();
+      return;
+    }
+    PacedSleep(10);
+    // A script's temporary file stays: the pages that use it read it from there.
+    if (!HasExtIn(pageUrl, ScriptExts)) DeleteFileAt(NativePath(tmpFile));
+    docText_.clear();
+    fileText_.clear();
+
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const TSplitUrl parts = SplitUrl(pageUrl);
+    LogPlain("Url=" + rawUrl + "，源文件大小" + std::to_string(rec.Size) + "字节，解析成功,用时time=" +
+             SecondsText(secs) + "秒" + "新增" + std::to_string(added) + "个链接" + "，保存为" +
+             parts.Dir + parts.File);
+    Window().Synchronize([&] { task_.RefreshListItem(); });
+  } catch (const std::exception& e) {
+    PacedSleep(2000);
+    LogRed(std::string("解析错误信息=") + e.what());
+    char line[64];
+    std::snprintf(line, sizeof line, "解析失败,Position=%d,RealUrl=", index);
+    LogRed(line + rawUrl);
+    task_.SetStatus(index, AnalysisError);
+    docText_.clear();
+    fileText_.clear();
+  }
+}
+
+void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
+                              const std::string& pageUrl, const std::string& baseUrl,
+                              std::int32_t& added) {
+  const std::string saveRoot = task_.Folder.empty() ? std::string(".\\") : task_.Folder;
+  const std::string localFile = LocalPathOf(saveRoot, pageUrl);
+  docText_ = fileText_;
+  links_.clear();
+  task_.StartUrl = task_.GetUrl(0);
+  PacedSleep(10);
+
+  const TSplitUrl parts = SplitUrl(pageUrl);
+  if (!HasExtIn(parts.File, PageExts)) {
+    // Not a page after all: keep the fetched bytes under the final name rather than dropping them.
+    if (!parts.File.empty()) {
+      const std::string finalFile = NativePath(localFile);
+      if (!RenameFileTo(NativePath(localFile + ".tmp"), finalFile))
+        throw std::runtime_error("无法保存文件 " + finalFile);
+      TDateTime date = task_.GetFileTime(task_.ResolveIndex(index));
+      if (date > kNoDate) SetFileDate(finalFile, date);
+      task_.SetStatus(index, Saved);
+    }
+    return;
+  }
+
+  TJsClass& script = *task_.Script;
+  script.Prepare(&task_, task_.StartUrl, baseUrl, docText_);
+  if (rec.ContentKind != KindScript) FixHtmlStart(docText_);
+
+  ScanImages(task_, baseUrl, docText_, links_, scratch_);
+  ScanBackgrounds(task_, baseUrl, docText_, links_, scratch_);
+  ScanInputs(task_, baseUrl, docText_, links_, scratch_);
+  ScanEmbeds(task_, baseUrl, docText_, links_, scratch_);
+  RecordLinks(TLinkGroup::Embedded, rec, index, added);
+
+  ScanScripts(task_, baseUrl, docText_, links_, scratch_);
+  RecordLinks(TLinkGroup::Script, rec, index, added);
+
+  ScanLinks(task_, baseUrl, docText_, links_, scratch_);
+  ScanFrames(task_, baseUrl, docText_, links_, scratch_);
+  ScanIFrames(task_, baseUrl, docText_, links_, scratch_);
+  ScanMetaRefresh(task_, baseUrl, docText_, links_, scratch_);
+  RecordLinks(TLinkGroup::PagePart, rec, index, added);
+
+  // Script calls that open pages or move the document.
+  if (rec.ContentKind == KindScript) {
+    for (const char* target : {"window.open", "document.location"}) {
+      std::string found;
+      std::string rewritten = script.ScanScript(docText_, target, found);
+      if (rewritten != docText_) docText_ = std::move(rewritten);
+    }
+  } else {
+    script.ScanPageScripts("window.open");
+    script.ScanPageScripts("document.location");
+  }
+
+  ScanAnchors(task_, baseUrl, docText_, links_, task_.Scope, scratch_);
+  ScanAreas(task_, baseUrl, docText_, links_, task_.Scope, scratch_);
+  if (!scriptFileUrl_.empty()) {
+    const std::string scriptTmp = LocalPathOf(saveRoot, scriptFileUrl_) + ".tmp";
+    if (!FileExists(NativePath(scriptTmp))) PacedSleep(3000);
+    if (FileExists(NativePath(scriptTmp))) {
+      script.ScanScriptFile(scriptTmp);
+    } else {
+      const std::int32_t scriptEntry = task_.FindUrl(scriptFileUrl_);
+      if (scriptEntry < 0 || task_.GetStatus(scriptEntry) != DownloadError) markSaved_ = false;
+    }
+  }
+  script.ApplyFunctions(links_);
+
+  // Save under the final name with the resource's date.
+  fileText_ = docText_;
+  const std::string finalFile = NativePath(localFile);
+  if (!WriteWholeFile(finalFile, fileText_)) throw std::runtime_error("无法保存文件 " + finalFile);
+  TDateTime date = task_.GetFileTime(task_.ResolveIndex(index));
+  SetFileDate(finalFile, date > kNoDate ? date : Now());
+  if (markSaved_) task_.SetStatus(index, Saved);
+
+  // On the start page of a Directory-scope task the user admits the other directories first.
+  if (CollectStartPageDirs(task_, index, links_)) Window().AskExtraDirs(task_);
+  RecordFollowedLinks(rec, index, added);
+}
+
+}  // namespace qm

@@ -1,0 +1,55 @@
+#pragma once
+// The analysis thread of a running task. It walks the URL table in index order behind the
+// download workers, analyses every fetched page (links recorded, links rewritten to local paths,
+// the page saved under its final name) and declares the table finished (AnalysisDone) once it has
+// walked past the last entry.
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/LinkScanner.h"
+#include "url/Scope.h"
+#include "platform/Thread.h"
+#include "task/UrlRecord.h"
+
+namespace qm {
+
+class TTask;
+
+class ParseThread : public TThread {
+ public:
+  // Clears the task's AnalysisDone flag and starts the walk at once.
+  explicit ParseThread(TTask& task);
+  ~ParseThread() override;
+
+  std::int64_t Position() const { return position_; }
+
+  // The analysis of one page entry (public so that tests can drive single pages).
+  void Analyse(std::int32_t index);
+
+ protected:
+  void Execute() override;
+
+ private:
+  // Steps of Analyse.
+  void AnalysePage(std::int32_t index, const TExtendUrlRec& rec, const std::string& pageUrl,
+                   const std::string& baseUrl, std::int32_t& added);
+  void RecordLinks(TLinkGroup group, const TExtendUrlRec& page, std::int32_t index,
+                   std::int32_t& added);
+  void RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t index, std::int32_t& added);
+  bool AddLink(const TExtendUrlRec& rec, std::int32_t& added);
+  void LogPlain(const std::string& line);
+  void LogRed(const std::string& line);
+
+  TTask& task_;
+  std::atomic<std::int64_t> position_{0};
+  std::string fileText_;  // the temporary file as loaded, later the text to save
+  std::string docText_;   // the page text being scanned and rewritten
+  TLinkList links_;       // links returned by one group of scanners
+  TScanScratch scratch_;
+  std::string scriptFileUrl_;  // the page's script file, remembered by the script group
+  bool markSaved_ = true;
+};
+
+}  // namespace qm

@@ -1,0 +1,139 @@
+#include "engine/RunSupervisor.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "analysis/ParseThread.h"
+#include "config/Setting.h"
+#include "engine/HttpEvents.h"
+#include "engine/TaskThread.h"
+#include "platform/Pacing.h"
+#include "task/MainWindowPort.h"
+#include "task/Task.h"
+#include "task/TaskFile.h"
+
+namespace qm {
+namespace {
+
+std::atomic<TNextTaskStarter*> g_starter{nullptr};
+
+// The threads of one run. They end by themselves; their objects are freed once all have ended
+// (a thread cannot free itself while the next run may be started from it).
+struct TRunThreads {
+  TTask* Task = nullptr;
+  std::vector<std::unique_ptr<TTaskThread>> Workers;
+  std::unique_ptr<ParseThread> Analysis;
+
+  bool Finished() const {
+    for (const auto& w : Workers)
+      if (!w->Finished()) return false;
+    return !Analysis || Analysis->Finished();
+  }
+};
+
+std::mutex g_runsLock;
+std::vector<std::unique_ptr<TRunThreads>> g_runs;
+
+}  // namespace
+
+void SetNextTaskStarter(TNextTaskStarter* starter) { g_starter.store(starter); }
+
+void StartTaskThreads(TTask& task, bool updateRun) {
+  ReapFinishedRuns();
+  auto run = std::make_unique<TRunThreads>();
+  run->Task = &task;
+  const int threads = std::clamp(ThreadCount.load(), 1, 10);
+  auto master = std::make_unique<TMasterTaskThread>(task, updateRun, MakeHttpClient());
+  task.MasterThread = master.get();
+  run->Workers.push_back(std::move(master));
+  for (int i = 1; i < threads; ++i)
+    run->Workers.push_back(std::make_unique<TTaskThread>(task, updateRun, MakeHttpClient()));
+  run->Analysis = std::make_unique<ParseThread>(task);
+  task.AnalysisThread = run->Analysis.get();
+  task.MarkRunning();
+  std::lock_guard lock(g_runsLock);
+  g_runs.push_back(std::move(run));
+}
+
+void PauseRun(TTask& task) { task.Pause(); }
+void ResumeRun(TTask& task) { task.MarkRunning(); }
+void StopRun(TTask& task) { task.MarkStopped(); }
+
+void EndOfRun(TTask& task) {
+  MainWindowPort& window = Window();
+  window.SetProgress(task.Recount());
+  std::int32_t total, notDownloaded, saved, errors, downloaded;
+  std::int64_t savedBytes;
+  {
+    TLockGuard guard(task.TableLock);
+    total = task.Total;
+    notDownloaded = task.NotDownloadedCount;
+    saved = task.SavedCount;
+    errors = task.ErrorCount;
+    downloaded = task.DownloadedCount;
+    savedBytes = task.SavedBytes;
+  }
+  const TTaskFileResult written = WriteTaskFile(task, task.Folder + task.FileName);
+  if (!written) window.AddRedLog(written.Message);
+  task.RefreshListItem();
+
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "任务结束。总共%d个网页，其中成功下载%d个,共下载%" PRId64
+                "字节,其中未解析的有%d个,错误文件%d个,还有%d个文件未下载。",
+                total, saved + downloaded, savedBytes, downloaded, errors, notDownloaded);
+  window.ShowMessage(text);
+  std::snprintf(text, sizeof text, "任务结束。总共%d个网页，其中成功下载%d个,共下载%" PRId64 "字节",
+                total, saved, savedBytes);
+  window.AddLog(text);
+}
+
+void RunEpilogue(TTask& task) {
+  Window().Synchronize([&] { EndOfRun(task); });
+  if (task.State.load() != Stopped) task.MarkComplete();
+  PacedSleep(5000);
+  if (TNextTaskStarter* starter = g_starter.load())
+    Window().Synchronize([&] { starter->StartNext(); });
+}
+
+void ReapFinishedRuns() {
+  std::vector<std::unique_ptr<TRunThreads>> finished;
+  {
+    std::lock_guard lock(g_runsLock);
+    for (auto it = g_runs.begin(); it != g_runs.end();) {
+      if ((*it)->Finished()) {
+        finished.push_back(std::move(*it));
+        it = g_runs.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& run : finished) {
+    if (run->Task->AnalysisThread == run->Analysis.get()) run->Task->AnalysisThread = nullptr;
+    if (!run->Workers.empty() &&
+        run->Task->MasterThread == static_cast<TMasterTaskThread*>(run->Workers.front().get()))
+      run->Task->MasterThread = nullptr;
+  }
+}
+
+void JoinAllRuns() {
+  std::vector<std::unique_ptr<TRunThreads>> all;
+  {
+    std::lock_guard lock(g_runsLock);
+    all.swap(g_runs);
+  }
+  for (auto& run : all) {
+    for (auto& w : run->Workers) w->WaitFor();
+    if (run->Analysis) run->Analysis->WaitFor();
+    if (run->Task->AnalysisThread == run->Analysis.get()) run->Task->AnalysisThread = nullptr;
+    run->Task->MasterThread = nullptr;
+  }
+}
+
+}  // namespace qm

@@ -1,0 +1,38 @@
+#pragma once
+// One run of a task from start to end: its threads (the master worker, the other workers and the
+// analysis thread), pause, resume and stop, and the end-of-run report the master makes before it
+// asks for the next task.
+namespace qm {
+
+class TTask;
+
+// Whoever schedules runs (the task manager) is asked for the next task through this interface,
+// on the main thread, 5000 ms after a run has ended.
+class TNextTaskStarter {
+ public:
+  virtual ~TNextTaskStarter() = default;
+  virtual void StartNext() = 0;
+};
+void SetNextTaskStarter(TNextTaskStarter* starter);
+
+// Starts the threads of a run: the master and ThreadCount - 1 further workers, each with a new
+// client from the template, and the analysis thread; then marks the task Running. Called on the
+// main thread with the task chosen and its run mode applied.
+void StartTaskThreads(TTask& task, bool updateRun);
+// Commands of the window, on the main thread.
+void PauseRun(TTask& task);
+void ResumeRun(TTask& task);
+void StopRun(TTask& task);
+
+// The master's epilogue, on the master's own thread once its walk has ended: the end-of-run
+// report on the main thread, Complete unless stopped, a 5000 ms pause, the next task.
+void RunEpilogue(TTask& task);
+// The report itself (runs on the main thread): recount, task file, message box and log line.
+void EndOfRun(TTask& task);
+
+// Waits until every thread of every run has ended and frees them (program end, tests).
+void JoinAllRuns();
+// Frees the threads of runs that have ended.
+void ReapFinishedRuns();
+
+}  // namespace qm
