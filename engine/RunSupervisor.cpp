@@ -122,6 +122,13 @@ void ReapFinishedRuns() {
   }
 }
 
+bool RunsActive() {
+  std::lock_guard lock(g_runsLock);
+  for (const auto& run : g_runs)
+    if (!run->Finished()) return true;
+  return false;
+}
+
 void JoinAllRuns() {
   std::vector<std::unique_ptr<TRunThreads>> all;
   {

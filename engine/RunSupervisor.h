@@ -34,5 +34,7 @@ void EndOfRun(TTask& task);
 void JoinAllRuns();
 // Frees the threads of runs that have ended.
 void ReapFinishedRuns();
+// True while some thread of some run has not ended yet.
+bool RunsActive();
 
 }  // namespace qm

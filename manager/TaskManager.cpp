@@ -99,7 +99,6 @@ void TTaskManager::StartNext() {
 
   TTask& task = Task(chosen);
   TTaskItem& item = Item(chosen);
-  if (task.RunMode == RunHold) return;
   if (!task.Loaded) {
     Window().SetStatusText("正在载入任务 " + item.Name);
     const TTaskFileResult loaded = LoadTaskFile(task);
@@ -111,6 +110,7 @@ void TTaskManager::StartNext() {
   currentTask_ = &task;
 
   const std::int32_t mode = task.RunMode;
+  if (mode == RunHold) return;
   if (mode == RunRepair) {
     const std::int32_t count = task.GetCount();
     for (std::int32_t i = 0; i < count; ++i) {

@@ -1,0 +1,118 @@
+// quillmoss-cli mirror, run and demo: tasks created and run exactly as the window's task manager
+// does, with the terminal as the window.
+#include <filesystem>
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "cli/DemoServer.h"
+#include "cli/RunDriver.h"
+#include "cli/TerminalWindow.h"
+#include "config/Setting.h"
+#include "manager/TaskManager.h"
+#include "platform/Pacing.h"
+#include "task/Task.h"
+#include "url/UrlLib.h"
+
+namespace qm::cli {
+namespace {
+
+// The options every running command shares: worker count and pacing.
+void ApplyRunOptions(const ArgList& args) {
+  if (args.Get("threads")) ThreadCount = args.GetInt("threads", ThreadCount.load(), 1, 10);
+  SetPacingFactor(args.GetDouble("pace", PacingFactor(), 0, 100));
+}
+
+// Scoped terminal window: the engine talks to it while the command runs.
+struct WindowScope {
+  TerminalWindow window;
+  WindowScope() { SetWindow(&window); }
+  ~WindowScope() { SetWindow(nullptr); }
+};
+
+TaskSettings SettingsFromArgs(const ArgList& args) {
+  TaskSettings s = DefaultTaskSettings();
+  s.Depth = args.GetInt("depth", s.Depth, -1, 1 << 30);
+  s.Scope = args.GetInt("scope", s.Scope, 0, 2);
+  s.Content = args.GetInt("content", s.Content, -1, 1);
+  s.ForeignImages = args.GetInt("foreign-images", s.ForeignImages ? 1 : 0, 0, 1) != 0;
+  return s;
+}
+
+// Creates the task for `url` below `folder` (task file folder/host.web, site in folder/host/) and
+// runs it to its end.
+int Mirror(const std::string& url, const std::string& folder, const TaskSettings& settings) {
+  if (!StartsWithText(url, "http://")) throw UsageError("only http:// URLs can be copied: " + url);
+  const std::string host = HostOf(url);
+  if (host.empty()) throw UsageError("the URL names no host: " + url);
+  std::filesystem::create_directories(folder);
+  WindowScope scope;
+  TTaskManager manager;
+  TTaskItem item;
+  item.Name = host;
+  item.Path = ProgramFolder(folder);
+  item.FileName = SplitUrl(url).Host + ".web";
+  item.StartUrl = url;
+  manager.NewTaskWithSettings(item, settings, true);
+  return DriveRun(manager, scope.window);
+}
+
+int MirrorCommand(const std::vector<std::string>& raw) {
+  ArgList args(raw, {"folder", "depth", "scope", "content", "foreign-images", "threads", "pace"});
+  if (args.Positional().size() != 1) throw UsageError("mirror takes one URL");
+  ApplyRunOptions(args);
+  return Mirror(args.Positional()[0], args.Get("folder").value_or("Websites"),
+                SettingsFromArgs(args));
+}
+
+int RunCommand(const std::vector<std::string>& raw) {
+  ArgList args(raw, {"mode", "threads", "pace"});
+  if (args.Positional().size() != 1) throw UsageError("run takes one task file");
+  const std::string mode = args.Get("mode").value_or("normal");
+  std::int32_t runMode;
+  if (mode == "normal") runMode = RunNormal;
+  else if (mode == "update") runMode = RunUpdate;
+  else if (mode == "repair") runMode = RunRepair;
+  else if (mode == "restart") runMode = RunRestart;
+  else throw UsageError("--mode takes normal, update, repair or restart");
+  ApplyRunOptions(args);
+
+  const std::filesystem::path file = std::filesystem::absolute(args.Positional()[0]);
+  if (!std::filesystem::is_regular_file(file))
+    throw std::runtime_error("no task file at " + file.string());
+  WindowScope scope;
+  TTaskManager manager;
+  TTaskItem item;
+  item.Name = file.stem().string();
+  item.Path = ProgramFolder(file.parent_path().string());
+  item.FileName = file.filename().string();
+  manager.OpenTask(item, runMode);
+  return DriveRun(manager, scope.window);
+}
+
+int DemoCommand(const std::vector<std::string>& raw) {
+  ArgList args(raw, {"threads", "pace"});
+  if (args.Positional().size() > 1) throw UsageError("demo takes at most one folder");
+  ApplyRunOptions(args);
+  const std::string folder = args.Positional().empty() ? "quillmoss-demo" : args.Positional()[0];
+  DemoServer server(FindDemoSite());
+  std::cout << "Serving the demo site at " << server.BaseUrl() << std::endl;
+  const int code = Mirror(server.BaseUrl() + "index.html", folder, DefaultTaskSettings());
+  const auto start = std::filesystem::absolute(folder) / "127.0.0.1" / "index.html";
+  std::cout << "The copy is in " << std::filesystem::absolute(folder).lexically_normal().string()
+            << "; open " << start.lexically_normal().string() << " in a web browser." << std::endl;
+  return code;
+}
+
+QM_CLI_COMMAND("mirror",
+               "mirror URL [--folder DIR] [--depth N] [--scope 0|1|2] [--content 1|0|-1] "
+               "[--foreign-images 0|1] [--threads N] [--pace F] [--settings FILE]",
+               MirrorCommand);
+QM_CLI_COMMAND("run",
+               "run TASKFILE [--mode normal|update|repair|restart] [--threads N] [--pace F] "
+               "[--settings FILE]",
+               RunCommand);
+QM_CLI_COMMAND("demo", "demo [DIR] [--threads N] [--pace F]: serve the bundled site and copy it",
+               DemoCommand);
+
+}  // namespace
+}  // namespace qm::cli

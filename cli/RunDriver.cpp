@@ -1,0 +1,94 @@
+#include "cli/RunDriver.h"
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+#include "cli/TerminalWindow.h"
+#include "engine/RunSupervisor.h"
+#include "manager/TaskManager.h"
+#include "task/HttpWork.h"
+#include "task/Task.h"
+
+namespace qm::cli {
+namespace {
+
+volatile std::sig_atomic_t g_interrupts = 0;
+
+void OnInterrupt(int) {
+  // The first Ctrl-C stops the run cleanly; a second one leaves at once.
+  if (++g_interrupts > 1) _exit(130);
+}
+
+std::string ElapsedText(std::chrono::steady_clock::duration d) {
+  const long secs = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(d).count());
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", secs / 3600, (secs / 60) % 60, secs % 60);
+  return buf;
+}
+
+std::string ProgressLine(TTaskManager& manager, TTask& task,
+                         std::chrono::steady_clock::duration elapsed) {
+  task.Recount();
+  std::int32_t done, queued, total, errors;
+  {
+    TLockGuard guard(task.TableLock);
+    done = task.SavedCount + task.DownloadedCount;
+    queued = task.NotDownloadedCount;
+    total = task.Total;
+    errors = task.ErrorCount;
+  }
+  const std::int64_t speed = manager.TotalSpeed();
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "%d/%d files, %d queued, %d errors, %s/s, %s", done, total,
+                queued, errors, FormatSize(static_cast<std::int32_t>(speed)).c_str(),
+                ElapsedText(elapsed).c_str());
+  return buf;
+}
+
+}  // namespace
+
+std::string ProgramFolder(const std::string& dir) {
+  std::string abs = std::filesystem::absolute(dir).lexically_normal().string();
+  for (char& c : abs)
+    if (c == '/') c = '\\';
+  if (abs.empty() || abs.back() != '\\') abs += '\\';
+  return abs;
+}
+
+int DriveRun(TTaskManager& manager, TerminalWindow& window) {
+  g_interrupts = 0;
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  struct sigaction oldInt {}, oldTerm {};
+  sigaction(SIGINT, &sa, &oldInt);
+  sigaction(SIGTERM, &sa, &oldTerm);
+
+  window.Synchronize([&] { manager.StartNext(); });
+  TTask* task = manager.CurrentTask();
+  const auto started = std::chrono::steady_clock::now();
+  bool stopped = false;
+  int tick = 0;
+  while (RunsActive()) {
+    if (g_interrupts > 0 && !stopped && task) {
+      stopped = true;
+      window.Synchronize([&] { StopRun(*task); });
+      std::fputs("\nquillmoss-cli: stopping; the task file is saved and the run can be resumed\n",
+                 stderr);
+    }
+    if (task && window.ProgressShown() && ++tick % 5 == 0) {
+      window.ShowProgressLine(ProgressLine(manager, *task, std::chrono::steady_clock::now() - started));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  JoinAllRuns();
+  window.FinishProgressLine();
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  return stopped ? 130 : 0;
+}
+
+}  // namespace qm::cli
