@@ -77,7 +77,15 @@ void ParseThread::Execute() {
         PacedSleep(100);
         continue;
       }
-      if (status == Downloaded) Analyse(pos);
+      if (status == Downloaded) {
+        Analyse(pos);
+        // A page that waits for its script file is analysed again before the walk moves on, so
+        // that no page is left behind unanalysed.
+        if (task_.GetStatus(pos) == Downloaded) {
+          PacedSleep(100);
+          continue;
+        }
+      }
     }
     ++position_;
   }
@@ -248,13 +256,17 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   ScanAnchors(task_, baseUrl, docText_, links_, task_.Scope, scratch_);
   ScanAreas(task_, baseUrl, docText_, links_, task_.Scope, scratch_);
   if (!scriptFileUrl_.empty()) {
-    const std::string scriptTmp = LocalPathOf(saveRoot, scriptFileUrl_) + ".tmp";
-    if (!FileExists(NativePath(scriptTmp))) PacedSleep(3000);
-    if (FileExists(NativePath(scriptTmp))) {
-      script.ScanScriptFile(scriptTmp);
-    } else {
-      const std::int32_t scriptEntry = task_.FindUrl(scriptFileUrl_);
-      if (scriptEntry < 0 || task_.GetStatus(scriptEntry) != DownloadError) markSaved_ = false;
+    // The script's body lies at the local file of the URL its entry finally resolved to.
+    const std::int32_t scriptEntry = task_.FindUrl(scriptFileUrl_);
+    const std::string scriptUrl = scriptEntry >= 0 ? task_.GetUrl(scriptEntry) : scriptFileUrl_;
+    const std::string scriptTmp = NativePath(LocalPathOf(saveRoot, scriptUrl) + ".tmp");
+    if (!FileExists(scriptTmp)) PacedSleep(3000);
+    if (FileExists(scriptTmp)) {
+      script.ScanScriptFile(LocalPathOf(saveRoot, scriptUrl) + ".tmp");
+    } else if (scriptEntry >= 0) {
+      // Wait for a script still on its way; one that failed or will never come is given up.
+      const std::int32_t status = task_.GetStatus(task_.ResolveIndex(scriptEntry));
+      if (status == NotDownloaded || status == InProgress) markSaved_ = false;
     }
   }
   script.ApplyFunctions(links_);

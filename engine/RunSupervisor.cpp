@@ -47,6 +47,8 @@ void StartTaskThreads(TTask& task, bool updateRun) {
   ReapFinishedRuns();
   auto run = std::make_unique<TRunThreads>();
   run->Task = &task;
+  // Running before any thread starts: a thread that saw the task still stopped would end at once.
+  task.MarkRunning();
   const int threads = std::clamp(ThreadCount.load(), 1, 10);
   auto master = std::make_unique<TMasterTaskThread>(task, updateRun, MakeHttpClient());
   task.MasterThread = master.get();
@@ -55,7 +57,6 @@ void StartTaskThreads(TTask& task, bool updateRun) {
     run->Workers.push_back(std::make_unique<TTaskThread>(task, updateRun, MakeHttpClient()));
   run->Analysis = std::make_unique<ParseThread>(task);
   task.AnalysisThread = run->Analysis.get();
-  task.MarkRunning();
   std::lock_guard lock(g_runsLock);
   g_runs.push_back(std::move(run));
 }
