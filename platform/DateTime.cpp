@@ -47,7 +47,7 @@ std::string FormatDateTimeIso(TDateTime dt) {
   std::time_t t = static_cast<std::time_t>(secsTotal);
   std::tm tm{};
   gmtime_r(&t, &tm);  // the value is already local time
-  char buf[32];
+  char buf[96];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
                 tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
   return buf;
