@@ -1,5 +1,7 @@
 #include "engine/TaskThread.h"
 
+#include "engine/RunSupervisor.h"
+
 namespace qm {
 
 TMasterTaskThread::TMasterTaskThread(TTask& task, bool updateRun,
@@ -13,8 +15,7 @@ TMasterTaskThread::~TMasterTaskThread() {
   WaitFor();
 }
 
-void TMasterTaskThread::OnLoopEnded() {
-  // The end-of-run report and the hand-over to the next task belong to the run supervision.
-}
+// The end-of-run report, Complete unless stopped, and the hand-over to the next task.
+void TMasterTaskThread::OnLoopEnded() { RunEpilogue(task()); }
 
 }  // namespace qm
