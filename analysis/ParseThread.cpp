@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "analysis/JsClass.h"
+#include "config/Setting.h"
 #include "platform/Files.h"
 #include "platform/Pacing.h"
 #include "task/MainWindowPort.h"
@@ -36,7 +37,7 @@ std::string SecondsText(double seconds) {
 
 }  // namespace
 
-ParseThread::ParseThread(TTask& task) : task_(task) {
+ParseThread::ParseThread(TTask& task, bool updateRun) : task_(task), updateRun_(updateRun) {
   task_.AnalysisDone = false;
   Start();
 }
@@ -72,7 +73,8 @@ void ParseThread::Execute() {
     const auto pos = static_cast<std::int32_t>(position_.load());
     if (task_.GetKind(pos) != 0) {
       const std::int32_t status = task_.GetStatus(pos);
-      if (status == NotDownloaded || status == InProgress) {
+      if (status == NotDownloaded || status == InProgress ||
+          (updateRun_ && task_.UpdatePending(pos, !NoUpdateErrors))) {
         // The walk never passes an entry that is still to be fetched.
         PacedSleep(100);
         continue;

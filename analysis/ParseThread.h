@@ -19,8 +19,9 @@ class TTask;
 
 class ParseThread : public TThread {
  public:
-  // Clears the task's AnalysisDone flag and starts the walk at once.
-  explicit ParseThread(TTask& task);
+  // Clears the task's AnalysisDone flag and starts the walk at once. In an update run the walk
+  // also waits at entries the workers' update pass has still to take up or finish.
+  explicit ParseThread(TTask& task, bool updateRun = false);
   ~ParseThread() override;
 
   std::int64_t Position() const { return position_; }
@@ -43,6 +44,7 @@ class ParseThread : public TThread {
   void LogRed(const std::string& line);
 
   TTask& task_;
+  const bool updateRun_;
   std::atomic<std::int64_t> position_{0};
   std::string fileText_;  // the temporary file as loaded, later the text to save
   std::string docText_;   // the page text being scanned and rewritten

@@ -55,7 +55,7 @@ void StartTaskThreads(TTask& task, bool updateRun) {
   run->Workers.push_back(std::move(master));
   for (int i = 1; i < threads; ++i)
     run->Workers.push_back(std::make_unique<TTaskThread>(task, updateRun, MakeHttpClient()));
-  run->Analysis = std::make_unique<ParseThread>(task);
+  run->Analysis = std::make_unique<ParseThread>(task, updateRun);
   task.AnalysisThread = run->Analysis.get();
   std::lock_guard lock(g_runsLock);
   g_runs.push_back(std::move(run));

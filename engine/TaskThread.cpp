@@ -113,11 +113,15 @@ void TTaskThread::Execute() {
       continue;  // the entry has another status now: the next pass moves on
     }
 
-    if (updateRun_ && !task_.IsChecked(at) && task_.GetKind(at) == 1) {
-      const std::int32_t status = task_.GetStatus(at);
-      if (status == Saved || (status == DownloadError && !NoUpdateErrors)) {
-        if (task_.SetChecked(at, true)) UpdateEntry(at);
-      }
+    // The update pass: entries saved (or failed) in earlier runs are taken up once each; the
+    // analysis walk waits at them until the update is done.
+    if (updateRun_ && task_.BeginUpdate(at, !NoUpdateErrors)) {
+      struct UpdateDone {
+        TTask& task;
+        std::int32_t at;
+        ~UpdateDone() { task.EndUpdate(at); }
+      } done{task_, at};
+      UpdateEntry(at);
     }
 
     // At the tail, wait for the analysis thread to add links or to declare the table finished.

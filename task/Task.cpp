@@ -285,10 +285,41 @@ bool TTask::SetChecked(std::int32_t index, bool value) {
   TLockGuard guard(TableLock);
   if (index < 0 || index >= static_cast<std::int32_t>(UrlFlags.size())) return false;
   std::uint8_t& checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
-  const std::uint8_t wanted = value ? 1 : 0;
-  if (checked == wanted) return false;
-  checked = wanted;
+  // An entry under update (kUpdating) counts as checked.
+  if ((checked != 0) == value) return false;
+  checked = value ? 1 : 0;
   return true;
+}
+
+namespace {
+// Checked value of an entry the update pass has taken up and not finished yet.
+constexpr std::uint8_t kUpdating = 2;
+}  // namespace
+
+bool TTask::BeginUpdate(std::int32_t index, bool includeErrors) {
+  TLockGuard guard(TableLock);
+  if (!UpdatePending(index, includeErrors)) return false;
+  std::uint8_t& checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
+  if (checked != 0) return false;
+  checked = kUpdating;
+  return true;
+}
+
+void TTask::EndUpdate(std::int32_t index) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= static_cast<std::int32_t>(UrlFlags.size())) return;
+  std::uint8_t& checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
+  if (checked == kUpdating) checked = 1;
+}
+
+bool TTask::UpdatePending(std::int32_t index, bool includeErrors) {
+  TLockGuard guard(TableLock);
+  if (index < 0 || index >= Count) return false;
+  const TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
+  if (rec.Kind != 1) return false;
+  const std::uint8_t checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
+  if (checked == kUpdating) return true;
+  return checked == 0 && (rec.Status == Saved || (rec.Status == DownloadError && includeErrors));
 }
 
 bool TTask::SetCookies(std::int32_t index, const std::string& text) {

@@ -108,6 +108,12 @@ class TTask {
   std::int32_t PopAnalysis();
   bool IsChecked(std::int32_t index);
   bool SetChecked(std::int32_t index, bool value);
+  // The update pass of an update run: BeginUpdate takes up an entry that was saved (or failed,
+  // with `includeErrors`) and not yet taken up, in one locked step; EndUpdate marks it done.
+  // UpdatePending tells the analysis walk that such an entry may still be fetched again.
+  bool BeginUpdate(std::int32_t index, bool includeErrors);
+  void EndUpdate(std::int32_t index);
+  bool UpdatePending(std::int32_t index, bool includeErrors);
   bool SetCookies(std::int32_t index, const std::string& text);
   bool FindInheritedCookies(std::int32_t index, std::string& cookies);
   void Restart();
