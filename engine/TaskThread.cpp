@@ -182,7 +182,9 @@ void TTaskThread::DownloadEntry(std::int32_t entry) {
   if (GetEntry(resolved_)) {
     LogProgress(Line(entry, ",成功下载%s文件大小%" PRId64 "字节%s", currentUrl_.c_str(),
                      expectedSize_, client_->Response().StatusLine.c_str()));
-  } else {
+  } else if (task_.GetStatus(resolved_) != NotDownloaded) {
+    // (An entry stopped during its transfer is back at NotDownloaded with its ".tmp" kept, so
+    // that the next run resumes it instead of counting it as failed.)
     PacedSleep(1);
     task_.SetStatus(resolved_, DownloadError);
     LogPlain(Line(entry, ",%s,下载失败。", currentUrl_.c_str()));
@@ -228,7 +230,7 @@ void TTaskThread::UpdateEntry(std::int32_t entry) {
   if (GetEntry(resolved_)) {
     LogProgress(Line(entry, "成功更新%s文件大小%" PRId64 "字节%s", currentUrl_.c_str(),
                      expectedSize_, client_->Response().StatusLine.c_str()));
-  } else {
+  } else if (task_.GetStatus(resolved_) != NotDownloaded) {
     task_.SetStatus(resolved_, DownloadError);
     LogPlain(Line(entry, ",%s,更新失败,%s", currentUrl_.c_str(),
                   client_->Response().StatusLine.c_str()));

@@ -11,7 +11,8 @@
 
 namespace qm::test {
 
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::function<void(pid_t)>& whileRunning) {
   TempDir scratch;
   const std::string out = (scratch.Path() / "out").string();
   const std::string err = (scratch.Path() / "err").string();
@@ -33,6 +34,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  if (whileRunning) whileRunning(child);
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }

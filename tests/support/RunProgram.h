@@ -1,5 +1,8 @@
 #pragma once
 // Runs a program (such as the built quillmoss-cli) and collects what it printed and how it ended.
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,9 @@ struct ProgramResult {
 };
 
 // Runs `program` with `args` (no shell), standard input empty.
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+// `whileRunning`, when given, is called with the child's pid once it has started (for example to
+// send it a signal at the right moment); the call returns after the child has ended.
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::function<void(pid_t)>& whileRunning = {});
 
 }  // namespace qm::test
