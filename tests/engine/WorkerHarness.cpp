@@ -197,17 +197,6 @@ WorkerTestEnvironment::~WorkerTestEnvironment() {
   SetPacingFactor(oldPacing_);
 }
 
-std::string PatternBody(std::size_t size) {
-  std::string body(size, '\0');
-  std::uint32_t x = 2463534242u;
-  for (std::size_t i = 0; i < size; ++i) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    body[i] = static_cast<char>(x & 0xFF);
-  }
-  return body;
-}
 
 std::time_t SomePastTime(int daysAgo) {
   return std::time(nullptr) / 60 * 60 - static_cast<std::time_t>(daysAgo) * 86400;

@@ -95,8 +95,6 @@ class WorkerTestEnvironment {
   double oldPacing_;
 };
 
-// A deterministic body of `size` bytes (no repeating period of a slice's length).
-std::string PatternBody(std::size_t size);
 // Whole seconds of a past moment, usable as a Last-Modified value.
 std::time_t SomePastTime(int daysAgo = 30);
 

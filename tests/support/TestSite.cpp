@@ -130,4 +130,16 @@ void TestSite::Handle(const httplib::Request& req, httplib::Response& res) {
   res.set_content(resource.Body, resource.ContentType.c_str());
 }
 
+std::string PatternBody(std::size_t size) {
+  std::string body(size, '\0');
+  std::uint32_t x = 2463534242u;
+  for (std::size_t i = 0; i < size; ++i) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    body[i] = static_cast<char>(x & 0xFF);
+  }
+  return body;
+}
+
 }  // namespace qm::test

@@ -107,6 +107,9 @@ class TestSite {
   std::vector<SiteRequest> requests_;
 };
 
+// `size` bytes of a fixed pseudo-random pattern (every byte value occurs).
+std::string PatternBody(std::size_t size);
+
 // "Tue, 14 Nov 2023 22:13:20 GMT"
 std::string HttpDate(std::time_t t);
 
