@@ -95,7 +95,7 @@ void TTaskManager::StartNext() {
     }
   }
   // A running task is never interrupted by another.
-  if (currentTask_ && currentTask_->State.load() == Running) return;
+  if (TTask* current = currentTask_.load(); current && current->State.load() == Running) return;
 
   TTask& task = Task(chosen);
   TTaskItem& item = Item(chosen);

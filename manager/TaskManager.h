@@ -1,6 +1,7 @@
 #pragma once
 // The task manager: every task the program has in memory, task creation and opening, and the
 // scheduler that runs one task at a time and starts the next one when a run ends.
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -55,12 +56,13 @@ class TTaskManager : public TNextTaskStarter {
   std::int32_t TaskCount() const { return static_cast<std::int32_t>(tasks_.size()); }
   TTask& Task(std::int32_t index) { return *tasks_[static_cast<std::size_t>(index)]; }
   TTaskItem& Item(std::int32_t index) { return items_[static_cast<std::size_t>(index)]; }
-  TTask* CurrentTask() const { return currentTask_; }
+  TTask* CurrentTask() const { return currentTask_.load(); }
 
  private:
   std::deque<std::unique_ptr<TTask>> tasks_;  // entries never move or go away
   std::deque<TTaskItem> items_;
-  TTask* currentTask_ = nullptr;
+  // Written by the scheduler on the main thread, read by whoever watches the run.
+  std::atomic<TTask*> currentTask_{nullptr};
 };
 
 }  // namespace qm
