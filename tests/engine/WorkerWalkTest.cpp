@@ -140,7 +140,7 @@ TEST(WorkerWalk, PausingShowsEachWorkersTagAndPosition) {
   t.Task.MarkComplete();
 }
 
-TEST(WorkerWalk, StopEndsATransferUnderWayAndTheEntryWaitsForRepair) {
+TEST(WorkerWalk, StopEndsATransferUnderWayAndTheEntryWaitsForTheNextRun) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
   TestSite site;
@@ -158,10 +158,10 @@ TEST(WorkerWalk, StopEndsATransferUnderWayAndTheEntryWaitsForRepair) {
   t.Task.MarkStopped();
   worker.WaitFor();
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
-  EXPECT_EQ(t.Task.GetStatus(0), DownloadError);
+  EXPECT_EQ(t.Task.GetStatus(0), NotDownloaded);
   EXPECT_FALSE(std::filesystem::exists(t.File("127.0.0.1/slow.gif")));
-  EXPECT_TRUE(window.HasLineContaining(LinePrefix(t.Task, 0) + "," + site.Url("/slow.gif") +
-                                       ",下载失败。"));
+  EXPECT_FALSE(window.HasLineContaining(LinePrefix(t.Task, 0) + "," + site.Url("/slow.gif") +
+                                        ",下载失败。"));
 }
 
 TEST(WorkerWalk, AStartPageThatFailsLeavesOneErrorEntryAndTheRunEnds) {
@@ -176,8 +176,12 @@ TEST(WorkerWalk, AStartPageThatFailsLeavesOneErrorEntryAndTheRunEnds) {
   EXPECT_EQ(site.Count("HEAD", "/index.html"), 1);
   EXPECT_EQ(site.Count("GET", "/index.html"), 0);
   EXPECT_TRUE(window.HasLineContaining("Head错误信息=HTTP/1.1 404 Not Found"));
-  EXPECT_TRUE(window.HasLineContaining(LinePrefix(t.Task, 0) + "," + site.Url("/index.html") +
-                                       ",Head失败。"));
+  // Either of the two workers may be the one that claimed the start page.
+  const bool byFirst = window.HasLineContaining(LinePrefix(t.Task, 0, 0) + "," +
+                                                site.Url("/index.html") + ",Head失败。");
+  const bool bySecond = window.HasLineContaining(LinePrefix(t.Task, 0, 1) + "," +
+                                                 site.Url("/index.html") + ",Head失败。");
+  EXPECT_TRUE(byFirst != bySecond);
   t.Task.Recount();
   EXPECT_EQ(t.Task.Total, 1);
   EXPECT_EQ(t.Task.ErrorCount, 1);
