@@ -55,6 +55,17 @@ void ParseThread::LogRed(const std::string& line) {
   Window().Synchronize([&] { Window().AddRedLog(line); });
 }
 
+// A failed analysis: a pause, the two red lines, the entry's new status, nothing kept.
+void ParseThread::Fail(std::int32_t index, const char* prefix, const std::string& message,
+                       const char* urlLabel, const std::string& rawUrl, std::int32_t status) {
+  PacedSleep(2000);
+  LogRed(prefix + message);
+  LogRed("解析失败,Position=" + std::to_string(index) + "," + urlLabel + rawUrl);
+  task_.SetStatus(index, status);
+  docText_.clear();
+  fileText_.clear();
+}
+
 void ParseThread::Execute() {
   for (;;) {
     if (position_ >= task_.GetCount()) break;
@@ -158,13 +169,7 @@ void ParseThread::Analyse(std::int32_t index) {
     fileText_ = ReadWholeFile(NativePath(tmpFile));
     PacedSleep(10);
   } catch (const std::exception& e) {
-    PacedSleep(2000);
-    LogRed(std::string("解析载入错误信息=") + e.what());
-    char line[64];
-    std::snprintf(line, sizeof line, "解析失败,Position=%d,Url=", index);
-    LogRed(line + rawUrl);
-    task_.SetStatus(index, DownloadError);
-    fileText_.clear();
+    Fail(index, "解析载入错误信息=", e.what(), "Url=", rawUrl, DownloadError);
     return;
   }
 
@@ -182,21 +187,15 @@ void ParseThread::Analyse(std::int32_t index) {
     docText_.clear();
     fileText_.clear();
 
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const TSplitUrl parts = SplitUrl(pageUrl);
-    LogPlain("Url=" + rawUrl + "，源文件大小" + std::to_string(rec.Size) + "字节，解析成功,用时time=" +
-             SecondsText(secs) + "秒" + "新增" + std::to_string(added) + "个链接" + "，保存为" +
-             parts.Dir + parts.File);
+    LogPlain("Url=" + rawUrl + "，源文件大小" + std::to_string(rec.Size) +
+             "字节，解析成功,用时time=" + SecondsText(secs) + "秒" + "新增" +
+             std::to_string(added) + "个链接" + "，保存为" + parts.Dir + parts.File);
     Window().Synchronize([&] { task_.RefreshListItem(); });
   } catch (const std::exception& e) {
-    PacedSleep(2000);
-    LogRed(std::string("解析错误信息=") + e.what());
-    char line[64];
-    std::snprintf(line, sizeof line, "解析失败,Position=%d,RealUrl=", index);
-    LogRed(line + rawUrl);
-    task_.SetStatus(index, AnalysisError);
-    docText_.clear();
-    fileText_.clear();
+    Fail(index, "解析错误信息=", e.what(), "RealUrl=", rawUrl, AnalysisError);
   }
 }
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "analysis/LinkScanner.h"
-#include "url/Scope.h"
 #include "platform/Thread.h"
 #include "task/UrlRecord.h"
+#include "url/Scope.h"
 
 namespace qm {
 
@@ -40,6 +40,8 @@ class ParseThread : public TThread {
                    std::int32_t& added);
   void RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t index, std::int32_t& added);
   bool AddLink(const TExtendUrlRec& rec, std::int32_t& added);
+  void Fail(std::int32_t index, const char* prefix, const std::string& message,
+            const char* urlLabel, const std::string& rawUrl, std::int32_t status);
   void LogPlain(const std::string& line);
   void LogRed(const std::string& line);
 

@@ -127,7 +127,9 @@ DemoServer::~DemoServer() {
   if (impl_->thread.joinable()) impl_->thread.join();
 }
 
-int DemoServer::Port() const { return impl_->port; }
+int DemoServer::Port() const {
+  return impl_->port;
+}
 std::string DemoServer::BaseUrl() const {
   return "http://127.0.0.1:" + std::to_string(impl_->port) + "/";
 }

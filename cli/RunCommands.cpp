@@ -69,11 +69,16 @@ int RunCommand(const std::vector<std::string>& raw) {
   if (args.Positional().size() != 1) throw UsageError("run takes one task file");
   const std::string mode = args.Get("mode").value_or("normal");
   std::int32_t runMode;
-  if (mode == "normal") runMode = RunNormal;
-  else if (mode == "update") runMode = RunUpdate;
-  else if (mode == "repair") runMode = RunRepair;
-  else if (mode == "restart") runMode = RunRestart;
-  else throw UsageError("--mode takes normal, update, repair or restart");
+  if (mode == "normal")
+    runMode = RunNormal;
+  else if (mode == "update")
+    runMode = RunUpdate;
+  else if (mode == "repair")
+    runMode = RunRepair;
+  else if (mode == "restart")
+    runMode = RunRestart;
+  else
+    throw UsageError("--mode takes normal, update, repair or restart");
   ApplyRunOptions(args);
 
   const std::filesystem::path file = std::filesystem::absolute(args.Positional()[0]);

@@ -1,10 +1,10 @@
 #include "cli/RunDriver.h"
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
-#include <unistd.h>
 
 #include "cli/TerminalWindow.h"
 #include "engine/RunSupervisor.h"
@@ -19,7 +19,8 @@ volatile std::sig_atomic_t g_interrupts = 0;
 
 void OnInterrupt(int) {
   // The first Ctrl-C stops the run cleanly; a second one leaves at once.
-  if (++g_interrupts > 1) _exit(130);
+  g_interrupts = g_interrupts + 1;
+  if (g_interrupts > 1) _exit(130);
 }
 
 std::string ElapsedText(std::chrono::steady_clock::duration d) {
@@ -42,8 +43,8 @@ std::string ProgressLine(TTaskManager& manager, TTask& task,
   }
   const std::int64_t speed = manager.TotalSpeed();
   char buf[256];
-  std::snprintf(buf, sizeof buf, "%d/%d files, %d queued, %d errors, %s/s, %s", done, total,
-                queued, errors, FormatSize(static_cast<std::int32_t>(speed)).c_str(),
+  std::snprintf(buf, sizeof buf, "%d/%d files, %d queued, %d errors, %s/s, %s", done, total, queued,
+                errors, FormatSize(static_cast<std::int32_t>(speed)).c_str(),
                 ElapsedText(elapsed).c_str());
   return buf;
 }
@@ -63,7 +64,8 @@ int DriveRun(TTaskManager& manager, TerminalWindow& window) {
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;
   sigemptyset(&sa.sa_mask);
-  struct sigaction oldInt {}, oldTerm {};
+  struct sigaction oldInt {
+  }, oldTerm{};
   sigaction(SIGINT, &sa, &oldInt);
   sigaction(SIGTERM, &sa, &oldTerm);
 
@@ -80,7 +82,8 @@ int DriveRun(TTaskManager& manager, TerminalWindow& window) {
                  stderr);
     }
     if (task && window.ProgressShown() && ++tick % 5 == 0) {
-      window.ShowProgressLine(ProgressLine(manager, *task, std::chrono::steady_clock::now() - started));
+      window.ShowProgressLine(
+          ProgressLine(manager, *task, std::chrono::steady_clock::now() - started));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }

@@ -38,8 +38,12 @@ void TerminalWindow::WriteLine(const std::string& line, bool red) {
   }
 }
 
-void TerminalWindow::AddLog(const std::string& line) { WriteLine(line, false); }
-void TerminalWindow::AddRedLog(const std::string& line) { WriteLine(line, true); }
+void TerminalWindow::AddLog(const std::string& line) {
+  WriteLine(line, false);
+}
+void TerminalWindow::AddRedLog(const std::string& line) {
+  WriteLine(line, true);
+}
 // The status bar has no place of its own here: the log lines say the same.
 void TerminalWindow::SetStatusText(const std::string&) {}
 void TerminalWindow::SetProgress(int percent) {
@@ -47,7 +51,9 @@ void TerminalWindow::SetProgress(int percent) {
   progress_ = percent;
 }
 void TerminalWindow::SetListRow(int, const TListRowTexts&) {}
-void TerminalWindow::ShowMessage(const std::string& text) { WriteLine(text, false); }
+void TerminalWindow::ShowMessage(const std::string& text) {
+  WriteLine(text, false);
+}
 
 void TerminalWindow::AskExtraDirs(TTask& task) {
   std::lock_guard lock(mutex_);

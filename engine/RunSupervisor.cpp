@@ -41,7 +41,9 @@ std::vector<std::unique_ptr<TRunThreads>> g_runs;
 
 }  // namespace
 
-void SetNextTaskStarter(TNextTaskStarter* starter) { g_starter.store(starter); }
+void SetNextTaskStarter(TNextTaskStarter* starter) {
+  g_starter.store(starter);
+}
 
 void StartTaskThreads(TTask& task, bool updateRun) {
   ReapFinishedRuns();
@@ -61,9 +63,15 @@ void StartTaskThreads(TTask& task, bool updateRun) {
   g_runs.push_back(std::move(run));
 }
 
-void PauseRun(TTask& task) { task.Pause(); }
-void ResumeRun(TTask& task) { task.MarkRunning(); }
-void StopRun(TTask& task) { task.MarkStopped(); }
+void PauseRun(TTask& task) {
+  task.Pause();
+}
+void ResumeRun(TTask& task) {
+  task.MarkRunning();
+}
+void StopRun(TTask& task) {
+  task.MarkStopped();
+}
 
 void EndOfRun(TTask& task) {
   MainWindowPort& window = Window();

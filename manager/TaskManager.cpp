@@ -21,7 +21,9 @@ TaskSettings DefaultTaskSettings() {
   return s;
 }
 
-TTaskManager::TTaskManager() { SetNextTaskStarter(this); }
+TTaskManager::TTaskManager() {
+  SetNextTaskStarter(this);
+}
 
 TTaskManager::~TTaskManager() {
   SetNextTaskStarter(nullptr);

@@ -42,8 +42,7 @@ class TTaskManager : public TNextTaskStarter {
   // A new task for the item's start URL (fragment dropped, cut to 127 bytes) with `settings`; its
   // task file is written. Runs at the next StartNext when startAtOnce, else it is on Hold.
   // Throws when the task file cannot be written.
-  TTask& NewTaskWithSettings(const TTaskItem& item, const TaskSettings& settings,
-                             bool startAtOnce);
+  TTask& NewTaskWithSettings(const TTaskItem& item, const TaskSettings& settings, bool startAtOnce);
   // A task for an existing task file, read when it is started.
   TTask& OpenTask(const TTaskItem& item, std::int32_t runMode);
 

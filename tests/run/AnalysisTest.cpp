@@ -113,8 +113,9 @@ TEST_F(AnalysisTest, PageRecordsLinksByGroupAndSavesTheRewrittenPage) {
   EXPECT_TRUE(window_.HasLineContaining("正在解析第0个,http://h.test/index.html"));
   bool resultLine = false;
   for (const auto& line : window_.Lines()) {
-    if (line.Text.rfind("Url=http://h.test/index.html，源文件大小" + std::to_string(strlen(kStartPage)) +
-                            "字节，解析成功,用时time=", 0) == 0) {
+    if (line.Text.rfind("Url=http://h.test/index.html，源文件大小" +
+                            std::to_string(strlen(kStartPage)) + "字节，解析成功,用时time=",
+                        0) == 0) {
       resultLine = true;
       EXPECT_NE(line.Text.find("秒新增6个链接，保存为index.html"), std::string::npos) << line.Text;
     }
@@ -153,8 +154,8 @@ TEST_F(AnalysisTest, MissingTemporaryFileIsADownloadError) {
 }
 
 TEST_F(AnalysisTest, PageWaitsForItsScriptFileAndScriptKeepsItsTemporaryFile) {
-  const std::int32_t page =
-      AddFetched("http://h.test/index.html", "<script src=\"app.js\"></script><a href=\"b.html\">b</a>");
+  const std::int32_t page = AddFetched("http://h.test/index.html",
+                                       "<script src=\"app.js\"></script><a href=\"b.html\">b</a>");
   const std::int32_t script = AddWaiting("http://h.test/app.js");
   Analyse(page);
   // The script is still on its way: the page stays fetched, its temporary file stays.
@@ -164,7 +165,8 @@ TEST_F(AnalysisTest, PageWaitsForItsScriptFileAndScriptKeepsItsTemporaryFile) {
 
   // The script arrives and is analysed: it keeps its temporary file for the pages that use it.
   task_.SetStatus(script, Downloaded);
-  WriteFileBytes(Native("http://h.test/app.js") + ".tmp", "function go(){ window.open('c.html'); }");
+  WriteFileBytes(Native("http://h.test/app.js") + ".tmp",
+                 "function go(){ window.open('c.html'); }");
   Analyse(script);
   EXPECT_EQ(task_.GetStatus(script), Saved);
   EXPECT_TRUE(FileExists(Native("http://h.test/app.js") + ".tmp"));
@@ -175,7 +177,8 @@ TEST_F(AnalysisTest, PageWaitsForItsScriptFileAndScriptKeepsItsTemporaryFile) {
 }
 
 TEST_F(AnalysisTest, PageWhoseScriptFailedIsSaved) {
-  const std::int32_t page = AddFetched("http://h.test/index.html", "<script src=\"app.js\"></script>");
+  const std::int32_t page =
+      AddFetched("http://h.test/index.html", "<script src=\"app.js\"></script>");
   const std::int32_t script = AddWaiting("http://h.test/app.js");
   task_.SetStatus(script, DownloadError);
   Analyse(page);
@@ -194,8 +197,9 @@ TEST_F(AnalysisTest, NonPageFetchedAsPageKeepsItsBytes) {
 
 TEST_F(AnalysisTest, DirectoryScopeAsksOnTheStartPage) {
   task_.Scope = 2;
-  const std::string page = "<a href=\"c/d.html\">in</a><a href=\"../x/y.html\">out</a>"
-                           "<a href=\"../z/w.html\">other</a>";
+  const std::string page =
+      "<a href=\"c/d.html\">in</a><a href=\"../x/y.html\">out</a>"
+      "<a href=\"../z/w.html\">other</a>";
   window_.OnAskExtraDirs = [](TTask& task) {
     for (auto& dir : task.ExtraDirs)
       if (dir.Dir.Get() == "a\\x\\") dir.Selected = 1;

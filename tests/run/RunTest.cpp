@@ -143,8 +143,7 @@ TEST_F(RunTest, UpdateRunAnalysesPagesThatChanged) {
   RunToEnd();
   ASSERT_EQ(task.State.load(), Complete);
 
-  site_.Put("/news.html",
-            PageOf("<p>new news</p><img src=\"pic.gif\">").Modified(1700086400));
+  site_.Put("/news.html", PageOf("<p>new news</p><img src=\"pic.gif\">").Modified(1700086400));
   site_.Put("/pic.gif", FileOf("GIF89a").Modified(1700086400));
   TTaskManager second;
   TTaskItem item{"site", task.Folder, task.FileName, site_.Url("/index.html")};

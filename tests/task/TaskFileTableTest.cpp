@@ -135,7 +135,9 @@ TEST_F(TaskFileTableTest, SaveDuringChangesWritesConsistentTables) {
     EXPECT_EQ(r.Message, "");
     if (!w.Ok || !r.Ok || !r.Message.empty()) break;
     const std::int32_t last = loaded.Count - 1;
-    if (loaded.GetKind(last) == 1) EXPECT_EQ(loaded.FindUrl(loaded.GetRawUrl(last)), last);
+    if (loaded.GetKind(last) == 1) {
+      EXPECT_EQ(loaded.FindUrl(loaded.GetRawUrl(last)), last);
+    }
   }
   adder.join();
 }
