@@ -9,9 +9,14 @@ TThread::~TThread() {
   WaitFor();
 }
 
-void TThread::Start() { thread_ = std::thread([this] { Run(); }); }
+void TThread::Start() {
+  // Held while thread_ is stored, so that a WaitFor on the new thread sees it complete.
+  std::lock_guard<std::mutex> lock(joinMutex_);
+  thread_ = std::thread([this] { Run(); });
+}
 
 void TThread::Run() {
+  ownId_.store(std::this_thread::get_id());
   try {
     Execute();
   } catch (...) {
@@ -22,7 +27,7 @@ void TThread::Run() {
 
 void TThread::Suspend() {
   suspended_.store(true);
-  if (thread_.joinable() && std::this_thread::get_id() == thread_.get_id()) CheckSuspended();
+  if (std::this_thread::get_id() == ownId_.load()) CheckSuspended();
 }
 
 void TThread::Resume() {
@@ -41,7 +46,7 @@ void TThread::CheckSuspended() {
 void TThread::WaitFor() {
   std::lock_guard<std::mutex> lock(joinMutex_);
   if (thread_.joinable()) {
-    if (std::this_thread::get_id() == thread_.get_id()) {
+    if (std::this_thread::get_id() == ownId_.load()) {
       thread_.detach();
     } else {
       thread_.join();

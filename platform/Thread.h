@@ -19,7 +19,10 @@ class TThread {
 
   // Starts Execute() on a new thread. Call once, after the derived object is fully built.
   void Start();
-  void Terminate() { terminated_.store(true); Resume(); }
+  void Terminate() {
+    terminated_.store(true);
+    Resume();
+  }
   bool Terminated() const { return terminated_.load(); }
   void Suspend();
   void Resume();
@@ -27,7 +30,6 @@ class TThread {
   // Waits until Execute() has returned; safe to call more than once.
   void WaitFor();
   bool Finished() const { return finished_.load(); }
-  bool Started() const { return thread_.joinable() || finished_.load(); }
 
  protected:
   virtual void Execute() = 0;
@@ -38,6 +40,9 @@ class TThread {
   void Run();
 
   std::thread thread_;
+  // The running thread's id, set by the thread itself: Start() may still be storing thread_
+  // while the new thread already asks whether it is itself.
+  std::atomic<std::thread::id> ownId_{};
   std::atomic<bool> terminated_{false};
   std::atomic<bool> suspended_{false};
   std::atomic<bool> finished_{false};
