@@ -37,7 +37,10 @@ std::string SecondsText(double seconds) {
 
 }  // namespace
 
-ParseThread::ParseThread(TTask& task, bool updateRun) : task_(task), updateRun_(updateRun) {
+ParseThread::ParseThread(TTask& task, bool updateRun)
+    : task_(task),
+      updateRun_(updateRun),
+      saveRoot_(task.Folder.empty() ? std::string(".\\") : task.Folder) {
   task_.AnalysisDone = false;
   Start();
 }
@@ -161,8 +164,7 @@ void ParseThread::Analyse(std::int32_t index) {
   const std::int32_t baseEntry = rec.OwnBase == 1 ? index : rec.ReferId;
   const std::string baseUrl = task_.GetUrl(baseEntry);
   const std::string pageUrl = task_.GetUrl(index);
-  const std::string saveRoot = task_.Folder.empty() ? std::string(".\\") : task_.Folder;
-  const std::string localFile = LocalPathOf(saveRoot, pageUrl);
+  const std::string localFile = LocalPathOf(saveRoot_, pageUrl);
   const std::string tmpFile = localFile + ".tmp";
 
   try {
@@ -174,7 +176,7 @@ void ParseThread::Analyse(std::int32_t index) {
   }
 
   try {
-    AnalysePage(index, rec, pageUrl, baseUrl, added);
+    AnalysePage(index, rec, pageUrl, baseUrl, localFile, added);
     if (!markSaved_) {
       // The page waits for its script file: the temporary file stays, no result line.
       docText_.clear();
@@ -201,9 +203,7 @@ void ParseThread::Analyse(std::int32_t index) {
 
 void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
                               const std::string& pageUrl, const std::string& baseUrl,
-                              std::int32_t& added) {
-  const std::string saveRoot = task_.Folder.empty() ? std::string(".\\") : task_.Folder;
-  const std::string localFile = LocalPathOf(saveRoot, pageUrl);
+                              const std::string& localFile, std::int32_t& added) {
   docText_ = fileText_;
   links_.clear();
   task_.StartUrl = task_.GetUrl(0);
@@ -260,10 +260,10 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
     // The script's body lies at the local file of the URL its entry finally resolved to.
     const std::int32_t scriptEntry = task_.FindUrl(scriptFileUrl_);
     const std::string scriptUrl = scriptEntry >= 0 ? task_.GetUrl(scriptEntry) : scriptFileUrl_;
-    const std::string scriptTmp = NativePath(LocalPathOf(saveRoot, scriptUrl) + ".tmp");
+    const std::string scriptTmp = NativePath(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
     if (!FileExists(scriptTmp)) PacedSleep(3000);
     if (FileExists(scriptTmp)) {
-      script.ScanScriptFile(LocalPathOf(saveRoot, scriptUrl) + ".tmp");
+      script.ScanScriptFile(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
     } else if (scriptEntry >= 0) {
       // Wait for a script still on its way; one that failed or will never come is given up.
       const std::int32_t status = task_.GetStatus(task_.ResolveIndex(scriptEntry));

@@ -35,7 +35,7 @@ class ParseThread : public TThread {
  private:
   // Steps of Analyse.
   void AnalysePage(std::int32_t index, const TExtendUrlRec& rec, const std::string& pageUrl,
-                   const std::string& baseUrl, std::int32_t& added);
+                   const std::string& baseUrl, const std::string& localFile, std::int32_t& added);
   void RecordLinks(TLinkGroup group, const TExtendUrlRec& page, std::int32_t index,
                    std::int32_t& added);
   void RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t index, std::int32_t& added);
@@ -47,6 +47,7 @@ class ParseThread : public TThread {
 
   TTask& task_;
   const bool updateRun_;
+  const std::string saveRoot_;  // the task's Folder, or ".\" when empty
   std::atomic<std::int64_t> position_{0};
   std::string fileText_;  // the temporary file as loaded, later the text to save
   std::string docText_;   // the page text being scanned and rewritten

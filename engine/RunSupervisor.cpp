@@ -34,6 +34,13 @@ struct TRunThreads {
       if (!w->Finished()) return false;
     return !Analysis || Analysis->Finished();
   }
+  // The task no longer points at threads that are about to be freed.
+  void ForgetThreads() {
+    if (Task->AnalysisThread == Analysis.get()) Task->AnalysisThread = nullptr;
+    if (!Workers.empty() &&
+        Task->MasterThread == static_cast<TMasterTaskThread*>(Workers.front().get()))
+      Task->MasterThread = nullptr;
+  }
 };
 
 std::mutex g_runsLock;
@@ -123,12 +130,7 @@ void ReapFinishedRuns() {
       }
     }
   }
-  for (auto& run : finished) {
-    if (run->Task->AnalysisThread == run->Analysis.get()) run->Task->AnalysisThread = nullptr;
-    if (!run->Workers.empty() &&
-        run->Task->MasterThread == static_cast<TMasterTaskThread*>(run->Workers.front().get()))
-      run->Task->MasterThread = nullptr;
-  }
+  for (auto& run : finished) run->ForgetThreads();
 }
 
 bool RunsActive() {
@@ -147,8 +149,7 @@ void JoinAllRuns() {
   for (auto& run : all) {
     for (auto& w : run->Workers) w->WaitFor();
     if (run->Analysis) run->Analysis->WaitFor();
-    if (run->Task->AnalysisThread == run->Analysis.get()) run->Task->AnalysisThread = nullptr;
-    run->Task->MasterThread = nullptr;
+    run->ForgetThreads();
   }
 }
 
