@@ -1,13 +1,10 @@
 #include "config/Setting.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 
+#include "platform/ConfigPaths.h"
 #include "platform/IniFile.h"
 
 namespace qm {
@@ -24,28 +21,14 @@ std::string& ChosenSettingsFile() {
 }
 
 std::string ExecutableSettingsFile() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.string() + ".ini";
+  const std::string exe = ExecutablePath();
+  return exe.empty() ? exe : exe + ".ini";
 }
 
 }  // namespace
 
 std::string UserSettingsFile() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  std::string base;
-  if (xdg && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !home[0]) {
-      const passwd* pw = ::getpwuid(::getuid());
-      home = pw ? pw->pw_dir : nullptr;
-    }
-    if (!home || !home[0]) return {};
-    base = std::string(home) + "/.config";
-  }
-  return base + "/quillmoss/quillmoss.ini";
+  return UserConfigFile("quillmoss.ini");
 }
 
 namespace {
@@ -131,13 +114,7 @@ void ResetSettings() {
 }
 
 std::string DefaultSettingsFile() {
-  const std::string beside = ExecutableSettingsFile();
-  if (!beside.empty()) {
-    const std::string dir = std::filesystem::path(beside).parent_path().string();
-    if (::access(dir.c_str(), W_OK) == 0 || ::access(beside.c_str(), W_OK) == 0) return beside;
-  }
-  const std::string user = UserSettingsFile();
-  return user.empty() ? beside : user;
+  return ChooseConfigFile(ExecutableSettingsFile(), UserSettingsFile());
 }
 
 std::string SettingsFile() {

@@ -184,6 +184,15 @@ bool TIniFile::SectionExists(std::string_view section) const {
   return sectionIndex_.count(FoldName(Utf8ToGbk(section))) != 0;
 }
 
+std::vector<std::string> TIniFile::SectionNames() const {
+  std::vector<std::string> names;
+  for (std::size_t i = 1; i < sections_.size(); ++i) {
+    std::string_view name;
+    if (SectionNameOf(sections_[i].Header, name)) names.push_back(GbkToUtf8(name));
+  }
+  return names;
+}
+
 bool TIniFile::ValueExists(std::string_view section, std::string_view key) const {
   return FindValueLine(section, key) != nullptr;
 }

@@ -32,6 +32,8 @@ class TIniFile {
   const std::string& FileName() const { return fileName_; }
 
   bool SectionExists(std::string_view section) const;
+  // The section names in file order (converted to UTF-8), duplicates included.
+  std::vector<std::string> SectionNames() const;
   bool ValueExists(std::string_view section, std::string_view key) const;
 
   // Values as text (converted from GBK to UTF-8). A present key gives its value with blanks
