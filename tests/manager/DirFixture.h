@@ -90,6 +90,15 @@ inline std::string Shape(const TDir& dir, std::int32_t parent = -1) {
   return out;
 }
 
+// Every link and mark of every item, to show that an operation changed nothing.
+inline std::string Links(const TDir& dir) {
+  std::string out = std::to_string(dir.DeletedCount);
+  for (const TDirItem& i : dir.Items)
+    for (int v : {i.Type, int(i.Deleted), i.Parent, i.Next, i.Previous, i.SonFirst, i.SonEnd})
+      out += "," + std::to_string(v);
+  return out;
+}
+
 // Every rule of a sound tree; items no chain reaches must be removed ones.
 inline ::testing::AssertionResult TreeIsSound(const TDir& dir) {
   const auto& items = dir.Items;
@@ -136,6 +145,16 @@ class DirTest : public ::testing::Test {
     TDir again(File());
     again.LoadDir();
     return again;
+  }
+  // The saved file loaded and saved again elsewhere: a sound tree comes back unchanged.
+  std::string LoadedAndSavedAgain() const {
+    const std::string copy = File() + ".again";
+    std::filesystem::copy_file(File(), copy);
+    TDir again(copy);
+    again.LoadDir();
+    std::filesystem::remove(copy);
+    again.SaveDir();
+    return ReadFileBytes(copy);
   }
 
   TempDir folder;
