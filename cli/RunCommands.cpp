@@ -6,8 +6,10 @@
 #include "cli/Commands.h"
 #include "cli/DemoServer.h"
 #include "cli/RunDriver.h"
+#include "cli/RunOptions.h"
 #include "cli/TerminalWindow.h"
 #include "config/Setting.h"
+#include "manager/DirUnit.h"
 #include "manager/TaskManager.h"
 #include "platform/Pacing.h"
 #include "task/Task.h"
@@ -15,28 +17,6 @@
 
 namespace qm::cli {
 namespace {
-
-// The options every running command shares: worker count and pacing.
-void ApplyRunOptions(const ArgList& args) {
-  if (args.Get("threads")) ThreadCount = args.GetInt("threads", ThreadCount.load(), 1, 10);
-  SetPacingFactor(args.GetDouble("pace", PacingFactor(), 0, 100));
-}
-
-// Scoped terminal window: the engine talks to it while the command runs.
-struct WindowScope {
-  TerminalWindow window;
-  WindowScope() { SetWindow(&window); }
-  ~WindowScope() { SetWindow(nullptr); }
-};
-
-TaskSettings SettingsFromArgs(const ArgList& args) {
-  TaskSettings s = DefaultTaskSettings();
-  s.Depth = args.GetInt("depth", s.Depth, -1, 1 << 30);
-  s.Scope = args.GetInt("scope", s.Scope, 0, 2);
-  s.Content = args.GetInt("content", s.Content, -1, 1);
-  s.ForeignImages = args.GetInt("foreign-images", s.ForeignImages ? 1 : 0, 0, 1) != 0;
-  return s;
-}
 
 // Creates the task for `url` below `folder` (task file folder/host.web, site in folder/host/) and
 // runs it to its end.
@@ -46,13 +26,16 @@ int Mirror(const std::string& url, const std::string& folder, const TaskSettings
   if (host.empty()) throw UsageError("the URL names no host: " + url);
   std::filesystem::create_directories(folder);
   WindowScope scope;
-  TTaskManager manager;
-  TTaskItem item;
+  TDir dir("");  // a tree in memory only: the task is not filed in any "Dir.ini"
+  TTaskManager manager(dir);
+  TDirItem item;
   item.Name = host;
+  item.Type = ItemTask;
   item.Path = ProgramFolder(folder);
   item.FileName = SplitUrl(url).Host + ".web";
-  item.StartUrl = url;
-  manager.NewTaskWithSettings(item, settings, true);
+  item.StartURL = url;
+  StartAtOnce = true;
+  manager.NewTaskWithSettings(dir.AddItem(RootItem, item), settings);
   return DriveRun(manager, scope.window);
 }
 
@@ -67,30 +50,21 @@ int MirrorCommand(const std::vector<std::string>& raw) {
 int RunCommand(const std::vector<std::string>& raw) {
   ArgList args(raw, {"mode", "threads", "pace"});
   if (args.Positional().size() != 1) throw UsageError("run takes one task file");
-  const std::string mode = args.Get("mode").value_or("normal");
-  std::int32_t runMode;
-  if (mode == "normal")
-    runMode = RunNormal;
-  else if (mode == "update")
-    runMode = RunUpdate;
-  else if (mode == "repair")
-    runMode = RunRepair;
-  else if (mode == "restart")
-    runMode = RunRestart;
-  else
-    throw UsageError("--mode takes normal, update, repair or restart");
+  const std::int32_t runMode = RunModeFromArgs(args);
   ApplyRunOptions(args);
 
   const std::filesystem::path file = std::filesystem::absolute(args.Positional()[0]);
   if (!std::filesystem::is_regular_file(file))
     throw std::runtime_error("no task file at " + file.string());
   WindowScope scope;
-  TTaskManager manager;
-  TTaskItem item;
+  TDir dir("");
+  TTaskManager manager(dir);
+  TDirItem item;
   item.Name = file.stem().string();
+  item.Type = ItemTask;
   item.Path = ProgramFolder(file.parent_path().string());
   item.FileName = file.filename().string();
-  manager.OpenTask(item, runMode);
+  manager.OpenTask(dir.AddItem(RootItem, item), runMode);
   return DriveRun(manager, scope.window);
 }
 

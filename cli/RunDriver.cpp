@@ -70,16 +70,26 @@ int DriveRun(TTaskManager& manager, TerminalWindow& window) {
   sigaction(SIGTERM, &sa, &oldTerm);
 
   window.Synchronize([&] { manager.StartNext(); });
-  TTask* task = manager.CurrentTask();
-  const auto started = std::chrono::steady_clock::now();
+  auto started = std::chrono::steady_clock::now();
+  TTask* shown = manager.CurrentTask();
   bool stopped = false;
   int tick = 0;
   while (RunsActive()) {
-    if (g_interrupts > 0 && !stopped && task) {
+    if (g_interrupts > 0 && !stopped) {
       stopped = true;
-      window.Synchronize([&] { StopRun(*task); });
+      // Nothing queued may start once the user has stopped: every task goes on Hold first.
+      window.Synchronize([&] {
+        for (std::int32_t i = 0; i < manager.TaskCount(); ++i) manager.Task(i).RunMode = RunHold;
+        TTask* current = manager.CurrentTask();
+        if (current && (current->State == Running || current->State == Paused)) StopRun(*current);
+      });
       std::fputs("\nquillmoss-cli: stopping; the task file is saved and the run can be resumed\n",
                  stderr);
+    }
+    TTask* task = manager.CurrentTask();
+    if (task != shown) {  // the next task of a queue has started
+      shown = task;
+      started = std::chrono::steady_clock::now();
     }
     if (task && window.ProgressShown() && ++tick % 5 == 0) {
       window.ShowProgressLine(

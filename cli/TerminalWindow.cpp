@@ -75,6 +75,33 @@ void TerminalWindow::Synchronize(const std::function<void()>& fn) {
   fn();
 }
 
+// There is no task list, command bar or statistics panel: the log and the progress line say it.
+void TerminalWindow::ClearTaskList() {}
+int TerminalWindow::AddTaskListRow() {
+  std::lock_guard lock(mutex_);
+  return nextRowId_++;
+}
+void TerminalWindow::ShowTaskCommands(const std::string&, const TTaskCommandStates&) {}
+void TerminalWindow::ShowStatistics() {}
+void TerminalWindow::ProcessMessages() {}
+
+bool TerminalWindow::AskOkCancel(const std::string& text, const std::string& caption) {
+  std::lock_guard lock(mutex_);
+  if (!stdinIsTerminal_) return false;  // nobody to ask: the question is declined
+  ClearProgressLocked();
+  std::fprintf(stderr, "%s: %s [y/N] ", caption.c_str(), text.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+// No settings dialog here: on a terminal the settings as loaded count as confirmed (the user
+// has just said yes), otherwise nobody can confirm them.
+bool TerminalWindow::EditMainSettings() {
+  return stdinIsTerminal_;
+}
+
 void TerminalWindow::ShowProgressLine(const std::string& line) {
   std::lock_guard lock(mutex_);
   progressLine_ = line;

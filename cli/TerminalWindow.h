@@ -21,6 +21,13 @@ class TerminalWindow : public MainWindowPort {
   void ShowMessage(const std::string& text) override;
   void AskExtraDirs(TTask& task) override;
   void Synchronize(const std::function<void()>& fn) override;
+  void ClearTaskList() override;
+  int AddTaskListRow() override;
+  void ShowTaskCommands(const std::string& startUrl, const TTaskCommandStates& enabled) override;
+  void ShowStatistics() override;
+  void ProcessMessages() override;
+  bool AskOkCancel(const std::string& text, const std::string& caption) override;
+  bool EditMainSettings() override;
 
   // Replaces the progress line on stderr (nothing when stderr is not a terminal).
   void ShowProgressLine(const std::string& line);
@@ -40,6 +47,7 @@ class TerminalWindow : public MainWindowPort {
   bool progressVisible_ = false;
   std::string progressLine_;
   int progress_ = 0;
+  int nextRowId_ = 0;
 };
 
 }  // namespace qm::cli

@@ -4,11 +4,16 @@
 #include <stdexcept>
 
 #include "config/Setting.h"
+#include "engine/HttpClient.h"
+#include "engine/HttpEvents.h"
 #include "engine/TaskRegistry.h"
+#include "manager/DirUnit.h"
+#include "platform/Files.h"
 #include "task/HttpWork.h"
 #include "task/MainWindowPort.h"
 #include "task/Task.h"
 #include "task/TaskFile.h"
+#include "url/UrlLib.h"
 
 namespace qm {
 
@@ -21,34 +26,47 @@ TaskSettings DefaultTaskSettings() {
   return s;
 }
 
-TTaskManager::TTaskManager() {
+TTaskManager::TTaskManager(TDir& dir) : dir_(dir) {
   SetNextTaskStarter(this);
 }
 
 TTaskManager::~TTaskManager() {
   SetNextTaskStarter(nullptr);
   JoinAllRuns();
+  std::lock_guard lock(listLock_);
   for (std::size_t i = 0; i < tasks_.size(); ++i)
     ::qm::RegisterTask(static_cast<std::int32_t>(i), nullptr);
 }
 
-std::int32_t TTaskManager::RegisterTask(std::unique_ptr<TTask> task, const TTaskItem& item) {
-  const auto index = static_cast<std::int32_t>(tasks_.size());
-  task->Name = item.Name;
-  task->Folder = item.Path;
-  task->FileName = item.FileName;
-  task->ManagerIndex = index;
-  tasks_.push_back(std::move(task));
-  items_.push_back(item);
-  ::qm::RegisterTask(index, tasks_.back().get());
+std::int32_t TTaskManager::RegisterTask(std::int32_t item, std::unique_ptr<TTask> task) {
+  if (dir_.Valid(item)) {
+    const TDirItem& source = dir_.Items[static_cast<std::size_t>(item)];
+    task->Name = source.Name;
+    task->Folder = source.Path;
+    task->FileName = source.FileName;
+  }
+  TTask* added = task.get();
+  std::int32_t index;
+  {
+    std::lock_guard lock(listLock_);
+    index = static_cast<std::int32_t>(tasks_.size());
+    added->ManagerIndex = index;
+    tasks_.push_back(std::move(task));
+    taskItems_.push_back(item);
+  }
+  ::qm::RegisterTask(index, added);
   return index;
 }
 
-TTask& TTaskManager::NewTaskWithSettings(const TTaskItem& item, const TaskSettings& settings,
-                                         bool startAtOnce) {
+TTask& TTaskManager::NewTask(std::int32_t item) {
+  return NewTaskWithSettings(item, DefaultTaskSettings());
+}
+
+TTask& TTaskManager::NewTaskWithSettings(std::int32_t item, const TaskSettings& settings) {
+  if (!dir_.Valid(item)) throw std::out_of_range("no category tree item " + std::to_string(item));
   auto task = std::make_unique<TTask>();
-  task->RunMode = startAtOnce ? RunNormal : RunHold;
-  std::string url = item.StartUrl;
+  task->RunMode = StartAtOnce.load() ? RunNormal : RunHold;
+  std::string url = dir_.Items[static_cast<std::size_t>(item)].StartURL;
   if (auto hash = url.find('#'); hash != std::string::npos) url.resize(hash);
   if (url.size() > 127) url.resize(127);
 
@@ -68,79 +86,72 @@ TTask& TTaskManager::NewTaskWithSettings(const TTaskItem& item, const TaskSettin
   task->ForeignImages = settings.ForeignImages;
   task->Loaded = true;
 
-  TTaskItem stored = item;
-  stored.StartUrl = url;
   TTask& ref = *task;
-  RegisterTask(std::move(task), stored);
+  RegisterTask(item, std::move(task));
   const TTaskFileResult saved = SaveTaskFile(ref);
   if (!saved) throw std::runtime_error(saved.Message);
   return ref;
 }
 
-TTask& TTaskManager::OpenTask(const TTaskItem& item, std::int32_t runMode) {
-  auto task = std::make_unique<TTask>();
-  task->RunMode = runMode;
-  TTask& ref = *task;
-  RegisterTask(std::move(task), item);
-  return ref;
+TTask* TTaskManager::OpenTask(std::int32_t item, std::int32_t runMode) {
+  if (!dir_.Valid(item)) return nullptr;
+  const TDirItem& source = dir_.Items[static_cast<std::size_t>(item)];
+  if (FileExists(NativePath(source.Path + source.FileName))) {
+    auto task = std::make_unique<TTask>();
+    task->RunMode = runMode;
+    TTask& ref = *task;
+    RegisterTask(item, std::move(task));
+    return &ref;
+  }
+  const std::string question = "任务文件丢失,要重建以" + source.StartURL + "为起始网址的任务吗?";
+  if (!Window().AskOkCancel(question, "重建任务")) return nullptr;
+  if (!Window().EditMainSettings()) return nullptr;
+  return &NewTask(item);
 }
 
-void TTaskManager::StartNext() {
-  if (tasks_.empty()) return;
-  std::int32_t chosen = 0;
-  for (std::size_t i = 0; i < tasks_.size(); ++i) {
-    const TTask& t = *tasks_[i];
-    const std::int32_t state = t.State.load();
-    if (t.RunMode != RunHold && state != Paused && state != Complete) {
-      chosen = static_cast<std::int32_t>(i);
-      break;
-    }
-  }
-  // A running task is never interrupted by another.
-  if (TTask* current = currentTask_.load(); current && current->State.load() == Running) return;
+std::int32_t TTaskManager::IndexOfItem(std::int32_t item) const {
+  std::lock_guard lock(listLock_);
+  for (std::size_t i = 0; i < taskItems_.size(); ++i)
+    if (taskItems_[i] == item) return static_cast<std::int32_t>(i);
+  return -1;
+}
 
-  TTask& task = Task(chosen);
-  TTaskItem& item = Item(chosen);
-  if (!task.Loaded) {
-    Window().SetStatusText("正在载入任务 " + item.Name);
-    const TTaskFileResult loaded = LoadTaskFile(task);
-    if (!loaded) throw std::runtime_error(loaded.Message);
-    if (!loaded.Message.empty()) Window().AddRedLog(loaded.Message);
-    item.StartUrl = task.GetUrl(0);
-    Window().SetStatusText("任务 " + item.Name + "载入完毕");
-  }
-  currentTask_ = &task;
+void TTaskManager::RefreshList() {
+  Window().ClearTaskList();
+  const std::int32_t count = TaskCount();
+  for (std::int32_t i = 0; i < count; ++i) Task(i).ShowInListItem(Window().AddTaskListRow());
+}
 
-  const std::int32_t mode = task.RunMode;
-  if (mode == RunHold) return;
-  if (mode == RunRepair) {
-    const std::int32_t count = task.GetCount();
-    for (std::int32_t i = 0; i < count; ++i) {
-      if (task.GetKind(i) != 1) continue;
-      const std::int32_t status = task.GetStatus(i);
-      if (status == DownloadError) {
-        task.SetStatus(i, NotDownloaded);
-      } else if (status == AnalysisError) {
-        task.SetStatus(i, Downloaded);
-      }
-    }
-  } else if (mode == RunRestart) {
-    task.Restart();
-  }
-  Window().SetStatusText("开始下载以 " + item.StartUrl + "为首页的网站");
-  StartTaskThreads(task, mode == RunUpdate);
-  task.RunMode = RunHold;
+std::int32_t TTaskManager::TaskCount() const {
+  std::lock_guard lock(listLock_);
+  return static_cast<std::int32_t>(tasks_.size());
+}
+
+TTask& TTaskManager::Task(std::int32_t index) const {
+  std::lock_guard lock(listLock_);
+  return *tasks_.at(static_cast<std::size_t>(index));
+}
+
+std::int32_t TTaskManager::TaskItem(std::int32_t index) const {
+  std::lock_guard lock(listLock_);
+  return taskItems_.at(static_cast<std::size_t>(index));
 }
 
 std::int64_t TTaskManager::TotalSpeed() {
   double sum = 0;
   const TDateTime now = Now();
-  for (auto& task : tasks_) {
-    std::lock_guard lock(task->WorkersLock);
-    for (auto& meter : task->Meters)
+  const std::int32_t count = TaskCount();
+  for (std::int32_t i = 0; i < count; ++i) {
+    TTask& task = Task(i);
+    std::lock_guard lock(task.WorkersLock);
+    for (auto& meter : task.Meters)
       if (meter) sum += meter->BytesPerSecond(now);
   }
   return std::llround(sum);
+}
+
+std::unique_ptr<THttpClient> TTaskManager::MakeHttpClient() {
+  return ::qm::MakeHttpClient();
 }
 
 }  // namespace qm

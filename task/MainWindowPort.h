@@ -14,6 +14,14 @@ struct TListRowTexts {
   std::vector<std::string> SubItems;
 };
 
+// Which task commands are enabled: the tool buttons and the task list's pop-up menu entries.
+struct TTaskCommandStates {
+  bool Run = false, Pause = false, Stop = false, Repair = false, Update = false, Restart = false;
+  bool NTaskRun = false, NTaskPause = false, NTaskStop = false, NTaskRepair = false,
+       NTaskUpdate = false;
+  bool operator==(const TTaskCommandStates&) const = default;
+};
+
 // The only way the engine reaches the window. The Qt window implements it with queued or blocking
 // calls to the GUI thread, the command-line program on the terminal, the tests with recorders.
 // Every method may be called from any thread; "blocking" ones return only when done.
@@ -37,6 +45,21 @@ class MainWindowPort {
   virtual void AskExtraDirs(TTask& task) = 0;
   // Runs fn on the main thread while the caller waits (the synchronous call of worker threads).
   virtual void Synchronize(const std::function<void()>& fn) = 0;
+
+  // The task list: empties it, and adds an empty row whose id is returned (-1: no list).
+  virtual void ClearTaskList() = 0;
+  virtual int AddTaskListRow() = 0;
+  // Puts the task's start URL into the URL box and sets the task commands' enabled states.
+  virtual void ShowTaskCommands(const std::string& startUrl, const TTaskCommandStates& enabled) = 0;
+  // Refreshes the statistics panel from the current task.
+  virtual void ShowStatistics() = 0;
+  // Lets pending window messages be processed (before a long call on the main thread).
+  virtual void ProcessMessages() = 0;
+  // A blocking message box with OK and Cancel: true for OK.
+  virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
+  // Shows the main settings dialog: true when the user confirmed it (the new settings are then
+  // in the program settings).
+  virtual bool EditMainSettings() = 0;
 };
 
 // The window the engine talks to. Until one is set, output is dropped and questions admit nothing.

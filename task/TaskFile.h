@@ -22,6 +22,21 @@ inline constexpr std::size_t kTaskFileHeaderSize = 128;
 inline constexpr std::int32_t kTaskFileRecordSize = 185;
 inline constexpr std::int32_t kTaskFileDirSize = 129;
 
+// The four download settings of a task, as the header of its task file holds them.
+struct TaskSettings {
+  std::int32_t Depth = -1;
+  std::int32_t Scope = 1;
+  std::int32_t Content = 1;
+  bool ForeignImages = false;
+  bool operator==(const TaskSettings&) const = default;
+};
+
+// Read and replace the settings in the header of the task file at `path` in place, leaving every
+// other byte as it is. Raise std::runtime_error when the file cannot be read or written, or is
+// shorter than a header (such a file is not written to).
+TaskSettings ReadTaskFileSettings(const std::string& path);
+void WriteTaskFileSettings(const std::string& path, const TaskSettings& settings);
+
 // The outcome of a read or write. `Message` explains a failure, or, after a successful read that
 // had to drop or repair something, says what (empty when all went well).
 struct TTaskFileResult {

@@ -4,14 +4,9 @@
 
 #include <filesystem>
 
-#include "config/Setting.h"
 #include "engine/RunSupervisor.h"
-#include "manager/TaskManager.h"
 #include "platform/Files.h"
-#include "platform/Pacing.h"
-#include "support/RecordingWindow.h"
-#include "support/TempDir.h"
-#include "support/TestSite.h"
+#include "support/RunFixture.h"
 #include "task/Task.h"
 #include "task/TaskFile.h"
 #include "url/UrlLib.h"
@@ -21,43 +16,7 @@ namespace {
 
 using namespace test;
 
-class RunTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetPacingFactor(0);
-    ThreadCount = 3;
-  }
-  void TearDown() override {
-    ResetSettings();
-    SetPacingFactor(1);
-  }
-
-  TTask& NewTask(const std::string& path, TaskSettings settings = DefaultTaskSettings(),
-                 const std::string& fileName = "site.web") {
-    TTaskItem item{"site", dir_.TaskFolder(), fileName, site_.Url(path)};
-    return manager_.NewTaskWithSettings(item, settings, true);
-  }
-  // Starts the scheduler and waits until every thread of the run (and of runs it hands over to)
-  // has ended.
-  void RunToEnd() {
-    window_.Synchronize([&] { manager_.StartNext(); });
-    WaitForRuns();
-  }
-  void WaitForRuns() {
-    for (int i = 0; i < 30000 && RunsActive(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_FALSE(RunsActive()) << "the run did not end";
-    JoinAllRuns();
-  }
-  std::string LocalFile(TTask& task, const std::string& path) {
-    return NativePath(LocalPathOf(task.Folder, site_.Url(path)));
-  }
-
-  ScopedRecordingWindow window_;
-  TempDir dir_;
-  TestSite site_;
-  TTaskManager manager_;
-};
+class RunTest : public RunFixture {};
 
 TEST_F(RunTest, FullRunReportsAndSavesTheTaskFile) {
   const std::string index = "<img src=\"a.gif\"><a href=\"b.html\">b</a>";
@@ -121,9 +80,10 @@ TEST_F(RunTest, StopKeepsTheTemporaryFileAndTheNextRunResumes) {
 
   // A second run of the saved task file fetches only what is missing.
   site_.Put("/big.pdf", FileOf(big).Modified(1700000000));
-  TTaskManager second;
-  TTaskItem item{"site", task.Folder, task.FileName, site_.Url("/index.html")};
-  TTask& again = second.OpenTask(item, RunNormal);
+  TDir secondTree("");
+  TTaskManager second(secondTree);
+  TTask& again = *second.OpenTask(
+      AddTaskItem(secondTree, task.Folder, task.FileName, "/index.html"), RunNormal);
   window_.Synchronize([&] { second.StartNext(); });
   WaitForRuns();
   EXPECT_EQ(again.State.load(), Complete);
@@ -145,9 +105,10 @@ TEST_F(RunTest, UpdateRunAnalysesPagesThatChanged) {
 
   site_.Put("/news.html", PageOf("<p>new news</p><img src=\"pic.gif\">").Modified(1700086400));
   site_.Put("/pic.gif", FileOf("GIF89a").Modified(1700086400));
-  TTaskManager second;
-  TTaskItem item{"site", task.Folder, task.FileName, site_.Url("/index.html")};
-  TTask& again = second.OpenTask(item, RunUpdate);
+  TDir secondTree("");
+  TTaskManager second(secondTree);
+  TTask& again = *second.OpenTask(
+      AddTaskItem(secondTree, task.Folder, task.FileName, "/index.html"), RunUpdate);
   window_.Synchronize([&] { second.StartNext(); });
   WaitForRuns();
 

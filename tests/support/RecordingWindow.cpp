@@ -35,6 +35,70 @@ void RecordingWindow::Synchronize(const std::function<void()>& fn) {
   fn();
 }
 
+void RecordingWindow::ClearTaskList() {
+  std::lock_guard lock(mutex_);
+  listRows_.clear();
+}
+int RecordingWindow::AddTaskListRow() {
+  std::lock_guard lock(mutex_);
+  listRows_.push_back(nextRowId_);
+  return nextRowId_++;
+}
+void RecordingWindow::ShowTaskCommands(const std::string& startUrl,
+                                       const TTaskCommandStates& enabled) {
+  std::lock_guard lock(mutex_);
+  commandsShown_ = true;
+  commandUrl_ = startUrl;
+  commands_ = enabled;
+}
+void RecordingWindow::ShowStatistics() {
+  std::lock_guard lock(mutex_);
+  ++statistics_;
+}
+void RecordingWindow::ProcessMessages() {
+  std::lock_guard lock(mutex_);
+  ++processed_;
+}
+bool RecordingWindow::AskOkCancel(const std::string& text, const std::string& caption) {
+  std::lock_guard lock(mutex_);
+  questions_.push_back({text, caption});
+  return OkCancelAnswer;
+}
+bool RecordingWindow::EditMainSettings() {
+  {
+    std::lock_guard lock(mutex_);
+    ++settingsDialogs_;
+  }
+  return OnEditMainSettings ? OnEditMainSettings() : false;
+}
+
+std::vector<RecordingWindow::Question> RecordingWindow::Questions() const {
+  std::lock_guard lock(mutex_);
+  return questions_;
+}
+std::vector<int> RecordingWindow::ListRows() const {
+  std::lock_guard lock(mutex_);
+  return listRows_;
+}
+bool RecordingWindow::LastCommands(std::string& startUrl, TTaskCommandStates& enabled) const {
+  std::lock_guard lock(mutex_);
+  startUrl = commandUrl_;
+  enabled = commands_;
+  return commandsShown_;
+}
+int RecordingWindow::StatisticsShown() const {
+  std::lock_guard lock(mutex_);
+  return statistics_;
+}
+int RecordingWindow::MessagesProcessed() const {
+  std::lock_guard lock(mutex_);
+  return processed_;
+}
+int RecordingWindow::SettingsDialogsShown() const {
+  std::lock_guard lock(mutex_);
+  return settingsDialogs_;
+}
+
 std::vector<RecordingWindow::Line> RecordingWindow::Lines() const {
   std::lock_guard lock(mutex_);
   return lines_;

@@ -24,6 +24,31 @@ class RecordingWindow : public MainWindowPort {
   void ShowMessage(const std::string& text) override;
   void AskExtraDirs(TTask& task) override;
   void Synchronize(const std::function<void()>& fn) override;
+  void ClearTaskList() override;
+  int AddTaskListRow() override;
+  void ShowTaskCommands(const std::string& startUrl, const TTaskCommandStates& enabled) override;
+  void ShowStatistics() override;
+  void ProcessMessages() override;
+  bool AskOkCancel(const std::string& text, const std::string& caption) override;
+  bool EditMainSettings() override;
+
+  // The answer to OK/Cancel questions (false: Cancel).
+  bool OkCancelAnswer = false;
+  // The main settings dialog: may change settings; its result is the dialog's (none: cancelled).
+  std::function<bool()> OnEditMainSettings;
+
+  struct Question {
+    std::string Text;
+    std::string Caption;
+  };
+  std::vector<Question> Questions() const;
+  // The rows of the task list since it was last cleared, in the order they were added.
+  std::vector<int> ListRows() const;
+  // The last ShowTaskCommands call (false when there was none).
+  bool LastCommands(std::string& startUrl, TTaskCommandStates& enabled) const;
+  int StatisticsShown() const;
+  int MessagesProcessed() const;
+  int SettingsDialogsShown() const;
 
   // Answer to the directory question: called with the task, may tick ExtraDirs entries.
   std::function<void(TTask&)> OnAskExtraDirs;
@@ -43,6 +68,15 @@ class RecordingWindow : public MainWindowPort {
   std::vector<std::string> statusTexts_;
   std::vector<int> progress_;
   std::vector<std::pair<int, TListRowTexts>> rows_;
+  std::vector<int> listRows_;
+  int nextRowId_ = 0;
+  bool commandsShown_ = false;
+  std::string commandUrl_;
+  TTaskCommandStates commands_;
+  std::vector<Question> questions_;
+  int statistics_ = 0;
+  int processed_ = 0;
+  int settingsDialogs_ = 0;
 };
 
 // Installs a RecordingWindow as the engine's window for the lifetime of the object.

@@ -1,0 +1,96 @@
+// The headless program over a program folder's category tree: tasks added on hold, listed, and
+// run one after the other as the scheduler runs a queue.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/RunProgram.h"
+#include "support/TempDir.h"
+#include "support/TestSite.h"
+
+namespace qm {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+ProgramResult Cli(const std::vector<std::string>& args) {
+  return RunProgram(QM_CLI_PATH, args);
+}
+
+int CountOf(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST(CliQueue, AddedTasksAreListedAndRunOneAfterTheOther) {
+  TestSite site;
+  site.Put("/one/index.html", PageOf("<a href=\"a.html\">a</a>").Modified(1700000000));
+  site.Put("/one/a.html", PageOf("<p>a</p>").Modified(1700000000));
+  site.Put("/two/index.html", PageOf("<p>two</p>").Modified(1700000000));
+  TempDir home;
+  const std::string h = home.Path().string();
+
+  const ProgramResult one = Cli({"add", site.Url("/one/index.html"), "--home", h});
+  ASSERT_EQ(one.ExitCode, 0) << one.Err;
+  EXPECT_NE(one.Out.find("Added task #2"), std::string::npos) << one.Out;
+  const ProgramResult two =
+      Cli({"add", site.Url("/two/index.html"), "--home", h, "--name", "second", "--folder",
+           (home.Path() / "other").string(), "--scope", "2"});
+  ASSERT_EQ(two.ExitCode, 0) << two.Err;
+  // A new task never replaces a task file that is there.
+  const ProgramResult again = Cli({"add", site.Url("/one/index.html"), "--home", h});
+  EXPECT_EQ(again.ExitCode, 1);
+  EXPECT_NE(again.Err.find("already exists"), std::string::npos) << again.Err;
+  EXPECT_TRUE(fs::exists(home.Path() / "Dir.ini"));
+
+  const ProgramResult list = Cli({"tasks", "--home", h});
+  ASSERT_EQ(list.ExitCode, 0) << list.Err;
+  EXPECT_NE(list.Out.find("#0 Quillmoss"), std::string::npos) << list.Out;
+  EXPECT_NE(list.Out.find("#1 回收站"), std::string::npos);
+  EXPECT_NE(list.Out.find("#2 127.0.0.1  " + site.Url("/one/index.html")), std::string::npos);
+  EXPECT_NE(list.Out.find("#3 second  " + site.Url("/two/index.html")), std::string::npos);
+  EXPECT_EQ(site.Requests().size(), 0u) << "adding a task fetches nothing";
+
+  // Every task below the root runs, in tree order.
+  const ProgramResult queue = Cli({"queue", "--home", h, "--pace", "0", "--threads", "2"});
+  ASSERT_EQ(queue.ExitCode, 0) << queue.Err << queue.Out;
+  EXPECT_EQ(CountOf(queue.Out, "任务结束。总共"), 4) << queue.Out;  // message and log line each
+  EXPECT_TRUE(fs::exists(home.Path() / "Websites" / "127.0.0.1" / "one" / "a.html"));
+  EXPECT_TRUE(fs::exists(home.Path() / "other" / "127.0.0.1" / "two" / "index.html"));
+  const auto requests = site.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().Path, "/two/index.html");
+
+  // One named task, updated: nothing changed, so nothing is fetched again.
+  const std::size_t before = site.Requests().size();
+  const ProgramResult update = Cli({"queue", "#3", "--home", h, "--mode", "update", "--pace", "0"});
+  ASSERT_EQ(update.ExitCode, 0) << update.Err;
+  EXPECT_EQ(CountOf(update.Out, "任务结束。总共"), 2) << update.Out;
+  for (std::size_t i = before; i < site.Requests().size(); ++i)
+    EXPECT_NE(site.Requests()[i].Method, "GET") << site.Requests()[i].Path;
+}
+
+TEST(CliQueue, AMissingTaskFileIsReportedAndTheOthersStillRun) {
+  TestSite site;
+  site.Put("/index.html", PageOf("<p>x</p>"));
+  TempDir home;
+  const std::string h = home.Path().string();
+  ASSERT_EQ(Cli({"add", site.Url("/index.html"), "--home", h, "--file", "gone.web"}).ExitCode, 0);
+  ASSERT_EQ(Cli({"add", site.Url("/index.html"), "--home", h, "--file", "kept.web"}).ExitCode, 0);
+  fs::remove(home.Path() / "Websites" / "gone.web");
+
+  const ProgramResult queue = Cli({"queue", "--home", h, "--pace", "0"});
+  EXPECT_EQ(queue.ExitCode, 1);
+  EXPECT_NE(queue.Out.find("task #2"), std::string::npos) << queue.Out;
+  EXPECT_NE(queue.Err.find("1 task(s) could not be run"), std::string::npos) << queue.Err;
+  EXPECT_EQ(site.Count("GET", "/index.html"), 1) << "the other task ran";
+
+  const ProgramResult bad = Cli({"queue", "#99", "--home", h});
+  EXPECT_EQ(bad.ExitCode, 2);
+  EXPECT_NE(bad.Err.find("no item 99"), std::string::npos) << bad.Err;
+}
+
+}  // namespace
+}  // namespace qm
