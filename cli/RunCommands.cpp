@@ -64,8 +64,12 @@ int RunCommand(const std::vector<std::string>& raw) {
   item.Type = ItemTask;
   item.Path = ProgramFolder(file.parent_path().string());
   item.FileName = file.filename().string();
-  manager.OpenTask(dir.AddItem(RootItem, item), runMode);
-  return DriveRun(manager, scope.window);
+  TTask* task = manager.OpenTask(dir.AddItem(RootItem, item), runMode);
+  if (!task) throw std::runtime_error("no task file at " + file.string());
+  const int code = DriveRun(manager, scope.window);
+  // The scheduler said why in the log; the exit code must say it too.
+  if (!task->Loaded) throw std::runtime_error("cannot read the task file " + file.string());
+  return code;
 }
 
 int DemoCommand(const std::vector<std::string>& raw) {

@@ -41,15 +41,20 @@ TEST_F(SchedulerTest, TasksQueuedDuringARunFollowInListOrderAndNeverRestartByThe
   window_.Synchronize([&] { manager_.StartNext(); });
   ASSERT_EQ(one.State.load(), Running);
 
-  // Two more tasks are set to run while the first one runs; the commands call the scheduler.
-  TTask& two = NewTask("/two.html", DefaultTaskSettings(), "two.web");
-  TTask& three = NewTask("/three.html", DefaultTaskSettings(), "three.web");
-  window_.Synchronize([&] { manager_.StartNext(); });
+  // Two more tasks are set to run while the first one runs (on the main thread, as the window's
+  // commands do); the commands call the scheduler.
+  TTask* two = nullptr;
+  TTask* three = nullptr;
+  window_.Synchronize([&] {
+    two = &NewTask("/two.html", DefaultTaskSettings(), "two.web");
+    three = &NewTask("/three.html", DefaultTaskSettings(), "three.web");
+    manager_.StartNext();
+  });
   EXPECT_EQ(manager_.CurrentTask(), &one) << "a running task is never interrupted";
-  EXPECT_EQ(two.State.load(), Stopped);
+  EXPECT_EQ(two->State.load(), Stopped);
   WaitForRuns();
 
-  for (TTask* t : {&one, &two, &three}) {
+  for (TTask* t : {&one, two, three}) {
     EXPECT_EQ(t->State.load(), Complete);
     EXPECT_EQ(t->RunMode, RunHold);
   }
@@ -104,16 +109,18 @@ TEST_F(SchedulerTest, APausedTaskIsNotStartedAgainAndResumesWithoutANewRun) {
   ASSERT_EQ(task.State.load(), Paused);
 
   // Even set to run, a paused task is not started a second time beside its paused run.
-  task.RunMode = RunNormal;
-  window_.Synchronize([&] { manager_.StartNext(); });
+  window_.Synchronize([&] {
+    task.RunMode = RunNormal;
+    manager_.StartNext();
+  });
   EXPECT_EQ(task.State.load(), Paused);
   // Run on a paused task: the command marks it running and asks the scheduler, which finds a
   // running task and starts nothing new.
   window_.Synchronize([&] {
     ResumeRun(task);
     manager_.StartNext();
+    task.RunMode = RunHold;
   });
-  task.RunMode = RunHold;
   WaitForRuns();
   EXPECT_EQ(task.State.load(), Complete);
   EXPECT_EQ(site_.Count("GET", "/index.html"), 1);
