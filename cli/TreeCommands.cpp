@@ -149,6 +149,7 @@ int QueueCommand(const std::vector<std::string>& raw) {
 
   WindowScope scope;
   TTaskManager manager(dir);
+  StartAtOnce = true;  // a task rebuilt because its file was lost joins the queue
   int failures = 0;
   for (std::int32_t item : items) {
     if (manager.IndexOfItem(item) >= 0) continue;  // named twice
