@@ -2,7 +2,9 @@
 // run one after the other as the scheduler runs a queue.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
@@ -14,8 +16,9 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-ProgramResult Cli(const std::vector<std::string>& args) {
-  return RunProgram(QM_CLI_PATH, args);
+ProgramResult Cli(const std::vector<std::string>& args,
+                  const std::function<void(pid_t)>& whileRunning = {}) {
+  return RunProgram(QM_CLI_PATH, args, whileRunning);
 }
 
 int CountOf(const std::string& text, const std::string& part) {
@@ -90,6 +93,26 @@ TEST(CliQueue, AMissingTaskFileIsReportedAndTheOthersStillRun) {
   const ProgramResult bad = Cli({"queue", "#99", "--home", h});
   EXPECT_EQ(bad.ExitCode, 2);
   EXPECT_NE(bad.Err.find("no item 99"), std::string::npos) << bad.Err;
+}
+
+TEST(CliQueue, CtrlCStopsTheRunningTaskAndStartsNoOther) {
+  TestSite site;
+  site.Put("/one/index.html", PageOf("<a href=\"big.pdf\">m</a>"));
+  site.Put("/one/big.pdf", FileOf(PatternBody(400000)).Slowly(2));
+  site.Put("/two/index.html", PageOf("<p>two</p>"));
+  TempDir home;
+  const std::string h = home.Path().string();
+  ASSERT_EQ(Cli({"add", site.Url("/one/index.html"), "--home", h, "--file", "one.web"}).ExitCode,
+            0);
+  ASSERT_EQ(Cli({"add", site.Url("/two/index.html"), "--home", h, "--file", "two.web"}).ExitCode,
+            0);
+  const ProgramResult queue = Cli({"queue", "--home", h, "--pace", "0"}, [&](pid_t child) {
+    for (int i = 0; i < 20000 && site.Count("GET", "/one/big.pdf") == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    kill(child, SIGINT);
+  });
+  EXPECT_EQ(queue.ExitCode, 130) << queue.Err;
+  EXPECT_EQ(site.Count("GET", "/two/index.html"), 0) << "the queued task stayed on hold";
 }
 
 }  // namespace
