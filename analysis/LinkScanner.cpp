@@ -103,11 +103,14 @@ struct TagScan {
   std::unordered_map<std::string, ResolvedLink, TextHash, std::equal_to<>> resolved;
   TFunctionRecord expr;       // the expression of the current tag, when its value is one
   std::string redirectLocal;  // the local path of the current tag's redirect target
+  std::string quotedOutput;   // the current tag's rewritten expression, requoted for its value
 };
 
 // The attribute's value as written, or nothing when the tag carries no usable attribute.
+// `doubleQuoted` tells whether the value stands between double quotes (plain or escaped).
 bool ReadAttributeValue(std::string_view tagText, std::string_view attribute,
-                        std::string_view& value) {
+                        std::string_view& value, bool& doubleQuoted) {
+  doubleQuoted = false;
   const std::size_t at = FindText(attribute, tagText, 0);
   if (at == npos) return false;
   // Only a name that starts the tag text or follows a space, ";" or a line break counts; the
@@ -127,12 +130,26 @@ bool ReadAttributeValue(std::string_view tagText, std::string_view attribute,
     rest.remove_prefix(quote.size());
     const std::size_t close = rest.find(quote);
     value = close == npos ? std::string_view() : rest.substr(0, close);
+    doubleQuoted = quote.back() == '"';
     return true;
   }
   if (const std::size_t space = rest.find(' '); space != npos) rest = rest.substr(0, space);
   if (const std::size_t crlf = rest.find("\r\n"); crlf != npos) rest = rest.substr(0, crlf);
   value = rest;
   return true;
+}
+
+// A rewritten expression ends in +".html" when it opens a dynamic page; between double quotes
+// that quote would end the attribute and break the saved markup, so there the suffix takes the
+// single quotes the expression's own literals already use.
+std::string_view QuotedForAttribute(TagScan& scan, const std::string& output, bool doubleQuoted) {
+  constexpr std::string_view suffix = "+\".html\"";
+  if (!doubleQuoted || output.size() < suffix.size() ||
+      output.compare(output.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return output;
+  scan.quotedOutput.assign(output, 0, output.size() - suffix.size());
+  scan.quotedOutput += "+'.html'";
+  return scan.quotedOutput;
 }
 
 bool RejectedByList(const TagScan& scan, std::string_view tagText) {
@@ -194,7 +211,8 @@ struct TagEdit {
 bool ScanOneTag(TagScan& scan, std::string_view tagText, TagEdit& edit) {
   if (RejectedByList(scan, tagText)) return false;
   std::string_view value;
-  if (!ReadAttributeValue(tagText, scan.attribute, value)) return false;
+  bool doubleQuoted = false;
+  if (!ReadAttributeValue(tagText, scan.attribute, value, doubleQuoted)) return false;
   if (StartsWithText(value, "javascript:")) return false;
 
   TFunctionRecord& expr = scan.expr;
@@ -209,7 +227,7 @@ bool ScanOneTag(TagScan& scan, std::string_view tagText, TagEdit& edit) {
       // script calls; here only the expression is replaced by its rewritten form.
       script->AddFunction(expr, true);
       if (expr.Output.empty() || expr.Expr.empty()) return false;
-      edit = {expr.Expr, expr.Output};
+      edit = {expr.Expr, QuotedForAttribute(scan, expr.Output, doubleQuoted)};
       return true;
     }
     value = expr.Output;
