@@ -98,8 +98,6 @@ int AddCommand(const std::vector<std::string>& raw) {
   item.Path = ProgramFolder(folder);
   item.FileName = args.Get("file").value_or(host + ".web");
   item.StartURL = url;
-  if (item.Name.find_first_not_of(" \t") == std::string::npos)
-    throw UsageError("the task name is empty");
   // A task file holds the user's work: a new task never replaces one.
   if (FileExists(TaskFileOf(item)))
     throw std::runtime_error("a task file already exists at " + TaskFileOf(item) +
@@ -109,9 +107,12 @@ int AddCommand(const std::vector<std::string>& raw) {
   TTaskManager manager(dir);
   StartAtOnce = false;
   const std::int32_t added = dir.AddItem(category, item);
+  // The name is trimmed as the tree's rename trims it; the tree is saved only below.
+  std::string name = item.Name;
+  if (!dir.RenameItem(added, name)) throw UsageError("the task name is empty");
   manager.NewTaskWithSettings(added, SettingsFromArgs(args));
   dir.SaveDir();
-  std::cout << "Added task #" << added << " " << item.Name << ": " << TaskFileOf(item) << "\n";
+  std::cout << "Added task #" << added << " " << name << ": " << TaskFileOf(item) << "\n";
   return 0;
 }
 

@@ -39,7 +39,7 @@ TEST(CliQueue, AddedTasksAreListedAndRunOneAfterTheOther) {
   ASSERT_EQ(one.ExitCode, 0) << one.Err;
   EXPECT_NE(one.Out.find("Added task #2"), std::string::npos) << one.Out;
   const ProgramResult two =
-      Cli({"add", site.Url("/two/index.html"), "--home", h, "--name", "second", "--folder",
+      Cli({"add", site.Url("/two/index.html"), "--home", h, "--name", " second ", "--folder",
            (home.Path() / "other").string(), "--scope", "2"});
   ASSERT_EQ(two.ExitCode, 0) << two.Err;
   // A new task never replaces a task file that is there.
