@@ -94,7 +94,8 @@ TTask& TTaskManager::NewTaskWithSettings(std::int32_t item, const TaskSettings& 
 }
 
 TTask* TTaskManager::OpenTask(std::int32_t item, std::int32_t runMode) {
-  if (!dir_.Valid(item)) return nullptr;
+  if (!dir_.Valid(item) || dir_.Items[static_cast<std::size_t>(item)].Type != ItemTask)
+    return nullptr;
   const TDirItem& source = dir_.Items[static_cast<std::size_t>(item)];
   if (FileExists(NativePath(source.Path + source.FileName))) {
     auto task = std::make_unique<TTask>();

@@ -42,7 +42,8 @@ class TTaskManager : public TNextTaskStarter {
   // task file cannot be written (the task stays registered).
   TTask& NewTaskWithSettings(std::int32_t item, const TaskSettings& settings);
   // A task for the item's task file, read when it is started. When the file is missing the user
-  // is asked whether to rebuild the task from its start URL; null when nothing was registered.
+  // is asked whether to rebuild the task from its start URL; null when nothing was registered
+  // (also for an item that is no task).
   TTask* OpenTask(std::int32_t item, std::int32_t runMode);
   // The task tied to tree item `item`, -1 when none is.
   std::int32_t IndexOfItem(std::int32_t item) const;

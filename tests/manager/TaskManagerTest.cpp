@@ -92,6 +92,7 @@ TEST_F(TaskManagerTest, OpenTaskRegistersAnExistingFileAndAsksBeforeRebuildingAM
   EXPECT_EQ(opened->RunMode, RunUpdate);
   EXPECT_EQ(manager_.TaskCount(), 2) << "a second object for the same item";
   EXPECT_TRUE(window_.Questions().empty());
+  EXPECT_EQ(manager_.OpenTask(RootItem, RunNormal), nullptr) << "a category is no task";
 
   const std::int32_t lost = AddTaskItem("http://lost.test/start.html", "lost.web");
   window_.OkCancelAnswer = false;
