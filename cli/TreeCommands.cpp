@@ -28,21 +28,39 @@ std::string TaskFileOf(const TDirItem& item) {
   return NativePath(item.Path + item.FileName);
 }
 
-// The tasks below `parent` (tree order, categories walked depth first), or `parent` itself when
-// it is a task.
+// Visits the items below `top` in tree order (depth first), with their depth below it. The walk
+// keeps its own stack, so however deep a tree is, it cannot exhaust the program's.
+template <typename Visit>
+void ForEachBelow(const TDir& dir, std::int32_t top, Visit visit) {
+  const auto item = [&dir](std::int32_t i) -> const TDirItem& {
+    return dir.Items[static_cast<std::size_t>(i)];
+  };
+  std::vector<std::int32_t> next{item(top).SonFirst};  // per level: the next child to visit
+  while (!next.empty()) {
+    const std::int32_t c = next.back();
+    if (c < 0) {
+      next.pop_back();
+      continue;
+    }
+    next.back() = item(c).Next;
+    visit(c, static_cast<int>(next.size()));
+    if (item(c).Type != ItemTask) next.push_back(item(c).SonFirst);
+  }
+}
+
+// The tasks below `parent` in tree order, or `parent` itself when it is a task.
 void CollectTasks(const TDir& dir, std::int32_t parent, std::vector<std::int32_t>& out) {
-  const TDirItem& p = dir.Items[static_cast<std::size_t>(parent)];
-  if (p.Type == ItemTask) {
+  if (dir.Items[static_cast<std::size_t>(parent)].Type == ItemTask) {
     out.push_back(parent);
     return;
   }
-  for (std::int32_t c = p.SonFirst; c >= 0; c = dir.Items[static_cast<std::size_t>(c)].Next)
-    CollectTasks(dir, c, out);
+  ForEachBelow(dir, parent, [&](std::int32_t c, int) {
+    if (dir.Items[static_cast<std::size_t>(c)].Type == ItemTask) out.push_back(c);
+  });
 }
 
-void PrintChildren(const TDir& dir, std::int32_t parent, int depth) {
-  for (std::int32_t c = dir.Items[static_cast<std::size_t>(parent)].SonFirst; c >= 0;
-       c = dir.Items[static_cast<std::size_t>(c)].Next) {
+void PrintBelow(const TDir& dir, std::int32_t top) {
+  ForEachBelow(dir, top, [&](std::int32_t c, int depth) {
     const TDirItem& item = dir.Items[static_cast<std::size_t>(c)];
     std::cout << std::string(static_cast<std::size_t>(depth) * 2, ' ') << "#" << c << " "
               << item.Name;
@@ -51,8 +69,7 @@ void PrintChildren(const TDir& dir, std::int32_t parent, int depth) {
       if (!FileExists(TaskFileOf(item))) std::cout << "  (task file missing)";
     }
     std::cout << "\n";
-    if (item.Type != ItemTask) PrintChildren(dir, c, depth + 1);
-  }
+  });
 }
 
 int TasksCommand(const std::vector<std::string>& raw) {
@@ -63,7 +80,7 @@ int TasksCommand(const std::vector<std::string>& raw) {
   std::cout << "Category tree " << dir.FileName() << "\n";
   for (std::int32_t top : {RootItem, RecycleBinItem}) {
     std::cout << "#" << top << " " << dir.Items[static_cast<std::size_t>(top)].Name << "\n";
-    PrintChildren(dir, top, 1);
+    PrintBelow(dir, top);
   }
   return 0;
 }
@@ -133,7 +150,8 @@ std::vector<std::int32_t> QueuedItems(const TDir& dir, const ArgList& args) {
     } catch (const std::exception&) {
       used = 0;
     }
-    if (used == 0 || used != text.size() || !dir.Valid(index))
+    if (used == 0 || used != text.size() || !dir.Valid(index) ||
+        dir.Items[static_cast<std::size_t>(index)].Deleted)
       throw UsageError("no item " + text + " in the category tree");
     CollectTasks(dir, index, items);
   }

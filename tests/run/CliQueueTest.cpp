@@ -95,6 +95,41 @@ TEST(CliQueue, AMissingTaskFileIsReportedAndTheOthersStillRun) {
   EXPECT_NE(bad.Err.find("no item 99"), std::string::npos) << bad.Err;
 }
 
+// A tree written by hand: root[A[B[t4] t5] t6], recycle bin empty. No task file exists.
+const char kNestedTree[] =
+    "[Quillmoss]\r\nVersion=1.0\r\nLength=7\r\nDeletedCount=0\r\n"
+    "[Item0]\r\nName=Quillmoss\r\nType=0\r\nNext=1\r\nSonFirst=2\r\n"
+    "[Item1]\r\nName=bin\r\nType=2\r\nPrevious=0\r\n"
+    "[Item2]\r\nName=A\r\nType=0\r\nParent=0\r\nNext=6\r\nSonFirst=3\r\n"
+    "[Item3]\r\nName=B\r\nType=0\r\nParent=2\r\nNext=5\r\nSonFirst=4\r\n"
+    "[Item4]\r\nName=t4\r\nType=1\r\nParent=3\r\nPath=\\nowhere\\\r\nFileName=t4.web\r\n"
+    "[Item5]\r\nName=t5\r\nType=1\r\nParent=2\r\nPrevious=3\r\nPath=\\nowhere\\\r\n"
+    "FileName=t5.web\r\n"
+    "[Item6]\r\nName=t6\r\nType=1\r\nParent=0\r\nPrevious=2\r\nPath=\\nowhere\\\r\n"
+    "FileName=t6.web\r\n";
+
+TEST(CliQueue, NestedCategoriesAreListedAndQueuedInTreeOrder) {
+  TempDir home;
+  WriteFileBytes(home.Path() / "Dir.ini", kNestedTree);
+  const std::string h = home.Path().string();
+  const ProgramResult list = Cli({"tasks", "--home", h});
+  ASSERT_EQ(list.ExitCode, 0) << list.Err;
+  EXPECT_NE(list.Out.find("  #2 A\n    #3 B\n      #4 t4  "), std::string::npos) << list.Out;
+  EXPECT_NE(list.Out.find("(task file missing)\n    #5 t5  "), std::string::npos) << list.Out;
+  EXPECT_NE(list.Out.find("(task file missing)\n  #6 t6  "), std::string::npos) << list.Out;
+
+  // Category A stands for its whole subtree, in tree order; t6 is not below it.
+  const ProgramResult queue = Cli({"queue", "#2", "--home", h, "--pace", "0"});
+  EXPECT_EQ(queue.ExitCode, 1);
+  const auto t4 = queue.Out.find("task #4 t4 skipped");
+  const auto t5 = queue.Out.find("task #5 t5 skipped");
+  EXPECT_NE(t4, std::string::npos) << queue.Out;
+  EXPECT_NE(t5, std::string::npos) << queue.Out;
+  EXPECT_LT(t4, t5);
+  EXPECT_EQ(queue.Out.find("#6"), std::string::npos) << queue.Out;
+  EXPECT_NE(queue.Err.find("2 task(s) could not be run"), std::string::npos) << queue.Err;
+}
+
 TEST(CliQueue, CtrlCStopsTheRunningTaskAndStartsNoOther) {
   TestSite site;
   site.Put("/one/index.html", PageOf("<a href=\"big.pdf\">m</a>"));
