@@ -299,6 +299,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
                {},
                {},
                {},
+               {},
                {}};
   scan.baseSplit = SplitUrl(scan.base);
   if (RejectStringsOn) scan.rejects = RejectStrings.Items();

@@ -71,7 +71,6 @@ class TTaskManager : public TNextTaskStarter {
   TTask& Task(std::int32_t index) const;
   std::int32_t TaskItem(std::int32_t index) const;
   TTask* CurrentTask() const { return currentTask_.load(); }
-  TDir& Dir() const { return dir_; }
 
  private:
   // The task the scheduler starts: the first one waiting to run, else 0; -1 when the list is

@@ -15,10 +15,6 @@ namespace {
 
 using test::ProgramResult;
 
-ProgramResult Cli(const std::vector<std::string>& args) {
-  return test::RunProgram(QM_CLI_PATH, args);
-}
-
 class TaskCommandsTest : public ::testing::Test {
  protected:
   // A task of 7 records: the start page saved, one page downloaded, one failed, one waiting.
@@ -46,7 +42,7 @@ class TaskCommandsTest : public ::testing::Test {
 };
 
 TEST_F(TaskCommandsTest, InfoPrintsSettingsCountsAndProgress) {
-  const ProgramResult r = Cli({"info", WriteGoodFile()});
+  const ProgramResult r = test::RunCli({"info", WriteGoodFile()});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
   EXPECT_EQ(r.Err, "");
   // Entries 0 (saved, 1000 bytes), 4 (downloaded, 1004 bytes), 5 (failed), 6 (waiting);
@@ -58,7 +54,7 @@ TEST_F(TaskCommandsTest, InfoPrintsSettingsCountsAndProgress) {
 }
 
 TEST_F(TaskCommandsTest, DumpPrintsOneLinePerRecord) {
-  const ProgramResult r = Cli({"dump", WriteGoodFile()});
+  const ProgramResult r = test::RunCli({"dump", WriteGoodFile()});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
   EXPECT_EQ(r.Out,
             "0,http://h/a/x.html,已保存,3,2023-03-15 12:00:00,ReferId=0\n"
@@ -90,7 +86,7 @@ TEST_F(TaskCommandsTest, UnreadableFilesGiveAMessageAndFailure) {
   for (const auto& [path, says] : files) {
     for (const char* command : {"info", "dump"}) {
       SCOPED_TRACE(std::string(command) + " " + path);
-      const ProgramResult r = Cli({command, path});
+      const ProgramResult r = test::RunCli({command, path});
       EXPECT_EQ(r.Signal, 0);
       EXPECT_EQ(r.ExitCode, 1);
       EXPECT_EQ(r.Out, "");
@@ -102,11 +98,11 @@ TEST_F(TaskCommandsTest, UnreadableFilesGiveAMessageAndFailure) {
 TEST_F(TaskCommandsTest, DamagedButReadableFileIsShownWithAWarning) {
   const std::string good = test::ReadFileBytes(WriteGoodFile());
   const std::string cut = WriteBytes("cut.web", good.substr(0, 128 + 5 * 185 + 7));
-  ProgramResult r = Cli({"dump", cut});
+  ProgramResult r = test::RunCli({"dump", cut});
   ASSERT_EQ(r.ExitCode, 0);
   EXPECT_NE(r.Err.find("5 of 7 records"), std::string::npos) << r.Err;
   EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 5);
-  r = Cli({"info", cut});
+  r = test::RunCli({"info", cut});
   ASSERT_EQ(r.ExitCode, 0);
   EXPECT_NE(r.Out.find("Records=5\n"), std::string::npos);
   EXPECT_NE(r.Err.find("warning"), std::string::npos);
@@ -118,7 +114,7 @@ TEST_F(TaskCommandsTest, DamagedDateIsShownAsANumber) {
   task.Urls[4].FileTime = 1e300;
   const std::string path = (dir_.Path() / "date.web").string();
   ASSERT_TRUE(WriteTaskFile(task, path).Ok);
-  const ProgramResult r = Cli({"dump", path});
+  const ProgramResult r = test::RunCli({"dump", path});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
   EXPECT_NE(r.Out.find("4,http://h/a/4.html,未下载,0,1e+300,ReferId=0\n"), std::string::npos)
       << r.Out;
@@ -127,7 +123,7 @@ TEST_F(TaskCommandsTest, DamagedDateIsShownAsANumber) {
 TEST_F(TaskCommandsTest, WrongArgumentsAreUsageErrors) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"info"}, {"dump"}, {"info", "a", "b"}, {"dump", "--x", "1", "f"}}) {
-    const ProgramResult r = Cli(args);
+    const ProgramResult r = test::RunCli(args);
     EXPECT_EQ(r.ExitCode, 2) << args[0];
     EXPECT_NE(r.Err.find("usage"), std::string::npos);
   }

@@ -16,11 +16,6 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-ProgramResult Cli(const std::vector<std::string>& args,
-                  const std::function<void(pid_t)>& whileRunning = {}) {
-  return RunProgram(QM_CLI_PATH, args, whileRunning);
-}
-
 int CountOf(const std::string& text, const std::string& part) {
   int n = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -35,20 +30,20 @@ TEST(CliQueue, AddedTasksAreListedAndRunOneAfterTheOther) {
   TempDir home;
   const std::string h = home.Path().string();
 
-  const ProgramResult one = Cli({"add", site.Url("/one/index.html"), "--home", h});
+  const ProgramResult one = RunCli({"add", site.Url("/one/index.html"), "--home", h});
   ASSERT_EQ(one.ExitCode, 0) << one.Err;
   EXPECT_NE(one.Out.find("Added task #2"), std::string::npos) << one.Out;
   const ProgramResult two =
-      Cli({"add", site.Url("/two/index.html"), "--home", h, "--name", " second ", "--folder",
-           (home.Path() / "other").string(), "--scope", "2"});
+      RunCli({"add", site.Url("/two/index.html"), "--home", h, "--name", " second ", "--folder",
+              (home.Path() / "other").string(), "--scope", "2"});
   ASSERT_EQ(two.ExitCode, 0) << two.Err;
   // A new task never replaces a task file that is there.
-  const ProgramResult again = Cli({"add", site.Url("/one/index.html"), "--home", h});
+  const ProgramResult again = RunCli({"add", site.Url("/one/index.html"), "--home", h});
   EXPECT_EQ(again.ExitCode, 1);
   EXPECT_NE(again.Err.find("already exists"), std::string::npos) << again.Err;
   EXPECT_TRUE(fs::exists(home.Path() / "Dir.ini"));
 
-  const ProgramResult list = Cli({"tasks", "--home", h});
+  const ProgramResult list = RunCli({"tasks", "--home", h});
   ASSERT_EQ(list.ExitCode, 0) << list.Err;
   EXPECT_NE(list.Out.find("#0 Quillmoss"), std::string::npos) << list.Out;
   EXPECT_NE(list.Out.find("#1 回收站"), std::string::npos);
@@ -57,7 +52,7 @@ TEST(CliQueue, AddedTasksAreListedAndRunOneAfterTheOther) {
   EXPECT_EQ(site.Requests().size(), 0u) << "adding a task fetches nothing";
 
   // Every task below the root runs, in tree order.
-  const ProgramResult queue = Cli({"queue", "--home", h, "--pace", "0", "--threads", "2"});
+  const ProgramResult queue = RunCli({"queue", "--home", h, "--pace", "0", "--threads", "2"});
   ASSERT_EQ(queue.ExitCode, 0) << queue.Err << queue.Out;
   EXPECT_EQ(CountOf(queue.Out, "任务结束。总共"), 4) << queue.Out;  // message and log line each
   EXPECT_TRUE(fs::exists(home.Path() / "Websites" / "127.0.0.1" / "one" / "a.html"));
@@ -68,7 +63,8 @@ TEST(CliQueue, AddedTasksAreListedAndRunOneAfterTheOther) {
 
   // One named task, updated: nothing changed, so nothing is fetched again.
   const std::size_t before = site.Requests().size();
-  const ProgramResult update = Cli({"queue", "#3", "--home", h, "--mode", "update", "--pace", "0"});
+  const ProgramResult update =
+      RunCli({"queue", "#3", "--home", h, "--mode", "update", "--pace", "0"});
   ASSERT_EQ(update.ExitCode, 0) << update.Err;
   EXPECT_EQ(CountOf(update.Out, "任务结束。总共"), 2) << update.Out;
   for (std::size_t i = before; i < site.Requests().size(); ++i)
@@ -80,17 +76,19 @@ TEST(CliQueue, AMissingTaskFileIsReportedAndTheOthersStillRun) {
   site.Put("/index.html", PageOf("<p>x</p>"));
   TempDir home;
   const std::string h = home.Path().string();
-  ASSERT_EQ(Cli({"add", site.Url("/index.html"), "--home", h, "--file", "gone.web"}).ExitCode, 0);
-  ASSERT_EQ(Cli({"add", site.Url("/index.html"), "--home", h, "--file", "kept.web"}).ExitCode, 0);
+  ASSERT_EQ(RunCli({"add", site.Url("/index.html"), "--home", h, "--file", "gone.web"}).ExitCode,
+            0);
+  ASSERT_EQ(RunCli({"add", site.Url("/index.html"), "--home", h, "--file", "kept.web"}).ExitCode,
+            0);
   fs::remove(home.Path() / "Websites" / "gone.web");
 
-  const ProgramResult queue = Cli({"queue", "--home", h, "--pace", "0"});
+  const ProgramResult queue = RunCli({"queue", "--home", h, "--pace", "0"});
   EXPECT_EQ(queue.ExitCode, 1);
   EXPECT_NE(queue.Out.find("task #2"), std::string::npos) << queue.Out;
   EXPECT_NE(queue.Err.find("1 task(s) could not be run"), std::string::npos) << queue.Err;
   EXPECT_EQ(site.Count("GET", "/index.html"), 1) << "the other task ran";
 
-  const ProgramResult bad = Cli({"queue", "#99", "--home", h});
+  const ProgramResult bad = RunCli({"queue", "#99", "--home", h});
   EXPECT_EQ(bad.ExitCode, 2);
   EXPECT_NE(bad.Err.find("no item 99"), std::string::npos) << bad.Err;
 }
@@ -112,14 +110,14 @@ TEST(CliQueue, NestedCategoriesAreListedAndQueuedInTreeOrder) {
   TempDir home;
   WriteFileBytes(home.Path() / "Dir.ini", kNestedTree);
   const std::string h = home.Path().string();
-  const ProgramResult list = Cli({"tasks", "--home", h});
+  const ProgramResult list = RunCli({"tasks", "--home", h});
   ASSERT_EQ(list.ExitCode, 0) << list.Err;
   EXPECT_NE(list.Out.find("  #2 A\n    #3 B\n      #4 t4  "), std::string::npos) << list.Out;
   EXPECT_NE(list.Out.find("(task file missing)\n    #5 t5  "), std::string::npos) << list.Out;
   EXPECT_NE(list.Out.find("(task file missing)\n  #6 t6  "), std::string::npos) << list.Out;
 
   // Category A stands for its whole subtree, in tree order; t6 is not below it.
-  const ProgramResult queue = Cli({"queue", "#2", "--home", h, "--pace", "0"});
+  const ProgramResult queue = RunCli({"queue", "#2", "--home", h, "--pace", "0"});
   EXPECT_EQ(queue.ExitCode, 1);
   const auto t4 = queue.Out.find("task #4 t4 skipped");
   const auto t5 = queue.Out.find("task #5 t5 skipped");
@@ -137,11 +135,11 @@ TEST(CliQueue, CtrlCStopsTheRunningTaskAndStartsNoOther) {
   site.Put("/two/index.html", PageOf("<p>two</p>"));
   TempDir home;
   const std::string h = home.Path().string();
-  ASSERT_EQ(Cli({"add", site.Url("/one/index.html"), "--home", h, "--file", "one.web"}).ExitCode,
+  ASSERT_EQ(RunCli({"add", site.Url("/one/index.html"), "--home", h, "--file", "one.web"}).ExitCode,
             0);
-  ASSERT_EQ(Cli({"add", site.Url("/two/index.html"), "--home", h, "--file", "two.web"}).ExitCode,
+  ASSERT_EQ(RunCli({"add", site.Url("/two/index.html"), "--home", h, "--file", "two.web"}).ExitCode,
             0);
-  const ProgramResult queue = Cli({"queue", "--home", h, "--pace", "0"}, [&](pid_t child) {
+  const ProgramResult queue = RunCli({"queue", "--home", h, "--pace", "0"}, [&](pid_t child) {
     for (int i = 0; i < 20000 && site.Count("GET", "/one/big.pdf") == 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     kill(child, SIGINT);

@@ -17,11 +17,6 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-ProgramResult Cli(const std::vector<std::string>& args,
-                  const std::function<void(pid_t)>& whileRunning = {}) {
-  return RunProgram(QM_CLI_PATH, args, whileRunning);
-}
-
 TEST(CliRun, MirrorCopiesASiteAndRunUpdatesIt) {
   TestSite site;
   site.Put("/index.html",
@@ -29,8 +24,8 @@ TEST(CliRun, MirrorCopiesASiteAndRunUpdatesIt) {
   site.Put("/a.html", PageOf("<p>a</p>").Modified(1700000000));
   site.Put("/p.gif", FileOf("GIF89a").Modified(1700000000));
   TempDir dir;
-  const ProgramResult mirror = Cli({"mirror", site.Url("/index.html"), "--folder",
-                                    dir.Path().string(), "--threads", "2", "--pace", "0"});
+  const ProgramResult mirror = RunCli({"mirror", site.Url("/index.html"), "--folder",
+                                       dir.Path().string(), "--threads", "2", "--pace", "0"});
   ASSERT_EQ(mirror.ExitCode, 0) << mirror.Err;
   EXPECT_NE(mirror.Out.find("任务结束。总共3个网页，其中成功下载3个"), std::string::npos)
       << mirror.Out;
@@ -43,7 +38,8 @@ TEST(CliRun, MirrorCopiesASiteAndRunUpdatesIt) {
 
   // Nothing changed on the server: an update run fetches no file again.
   const int getsBefore = site.Count("GET", "/p.gif");
-  const ProgramResult update = Cli({"run", taskFile.string(), "--mode", "update", "--pace", "0"});
+  const ProgramResult update =
+      RunCli({"run", taskFile.string(), "--mode", "update", "--pace", "0"});
   ASSERT_EQ(update.ExitCode, 0) << update.Err;
   EXPECT_EQ(site.Count("GET", "/p.gif"), getsBefore);
   EXPECT_NE(update.Out.find("任务结束"), std::string::npos);
@@ -57,12 +53,12 @@ TEST(CliRun, InterruptSavesTheTaskAndASecondRunResumes) {
   TempDir dir;
   const fs::path tmp = dir.Path() / "127.0.0.1" / "big.pdf.tmp";
   const ProgramResult first =
-      Cli({"mirror", site.Url("/index.html"), "--folder", dir.Path().string(), "--pace", "0"},
-          [&](pid_t child) {
-            for (int i = 0; i < 20000 && FileSizeOf(tmp.string()) < 40000; ++i)
-              std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            kill(child, SIGINT);
-          });
+      RunCli({"mirror", site.Url("/index.html"), "--folder", dir.Path().string(), "--pace", "0"},
+             [&](pid_t child) {
+               for (int i = 0; i < 20000 && FileSizeOf(tmp.string()) < 40000; ++i)
+                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+               kill(child, SIGINT);
+             });
   EXPECT_EQ(first.ExitCode, 130) << first.Err;
   EXPECT_NE(first.Out.find("任务结束"), std::string::npos) << "the stopped run still reports";
   const std::int64_t kept = FileSizeOf(tmp.string());
@@ -70,7 +66,8 @@ TEST(CliRun, InterruptSavesTheTaskAndASecondRunResumes) {
   ASSERT_LT(kept, static_cast<std::int64_t>(big.size()));
 
   site.Put("/big.pdf", FileOf(big).Modified(1700000000));
-  const ProgramResult second = Cli({"run", (dir.Path() / "127.0.0.1.web").string(), "--pace", "0"});
+  const ProgramResult second =
+      RunCli({"run", (dir.Path() / "127.0.0.1.web").string(), "--pace", "0"});
   ASSERT_EQ(second.ExitCode, 0) << second.Err;
   EXPECT_EQ(ReadFileBytes(dir.Path() / "127.0.0.1" / "big.pdf"), big);
   EXPECT_FALSE(fs::exists(tmp));
@@ -79,24 +76,24 @@ TEST(CliRun, InterruptSavesTheTaskAndASecondRunResumes) {
 
 TEST(CliRun, BadArgumentsAndFilesGiveClearErrors) {
   TempDir dir;
-  EXPECT_EQ(Cli({"mirror"}).ExitCode, 2);
-  EXPECT_EQ(Cli({"mirror", "ftp://h/", "--folder", dir.Path().string()}).ExitCode, 2);
-  EXPECT_EQ(Cli({"mirror", "http://127.0.0.1/", "--scope", "7"}).ExitCode, 2);
-  EXPECT_EQ(Cli({"mirror", "http://127.0.0.1/", "--threads", "0"}).ExitCode, 2);
-  EXPECT_EQ(Cli({"run", "x.web", "--mode", "fast"}).ExitCode, 2);
+  EXPECT_EQ(RunCli({"mirror"}).ExitCode, 2);
+  EXPECT_EQ(RunCli({"mirror", "ftp://h/", "--folder", dir.Path().string()}).ExitCode, 2);
+  EXPECT_EQ(RunCli({"mirror", "http://127.0.0.1/", "--scope", "7"}).ExitCode, 2);
+  EXPECT_EQ(RunCli({"mirror", "http://127.0.0.1/", "--threads", "0"}).ExitCode, 2);
+  EXPECT_EQ(RunCli({"run", "x.web", "--mode", "fast"}).ExitCode, 2);
 
-  const ProgramResult missing = Cli({"run", (dir.Path() / "none.web").string()});
+  const ProgramResult missing = RunCli({"run", (dir.Path() / "none.web").string()});
   EXPECT_EQ(missing.ExitCode, 1);
   EXPECT_NE(missing.Err.find("none.web"), std::string::npos);
   WriteFileBytes(dir.Path() / "bad.web", "not a task file");
-  const ProgramResult bad = Cli({"run", (dir.Path() / "bad.web").string()});
+  const ProgramResult bad = RunCli({"run", (dir.Path() / "bad.web").string()});
   EXPECT_EQ(bad.ExitCode, 1);
   EXPECT_FALSE(bad.Err.empty());
 }
 
 TEST(CliRun, DemoCopiesTheBundledSite) {
   TempDir dir;
-  const ProgramResult demo = Cli({"demo", dir.Path().string(), "--pace", "0"});
+  const ProgramResult demo = RunCli({"demo", dir.Path().string(), "--pace", "0"});
   ASSERT_EQ(demo.ExitCode, 0) << demo.Err;
   const fs::path site = dir.Path() / "127.0.0.1";
   EXPECT_NE(demo.Out.find("错误文件0个,还有0个文件未下载"), std::string::npos) << demo.Out;

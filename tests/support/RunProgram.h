@@ -21,4 +21,12 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::function<void(pid_t)>& whileRunning = {});
 
+#ifdef QM_CLI_PATH
+// Runs the built quillmoss-cli (test programs know its path).
+inline ProgramResult RunCli(const std::vector<std::string>& args,
+                            const std::function<void(pid_t)>& whileRunning = {}) {
+  return RunProgram(QM_CLI_PATH, args, whileRunning);
+}
+#endif
+
 }  // namespace qm::test
