@@ -18,14 +18,27 @@ std::string Piece(int i) {
   const std::string n = std::to_string(i);
   return "<div class=\"row\"><p>Entry " + n +
          " of the listing, with a few words of text around its links.</p>\r\n"
-         "<script language=\"javascript\">var u" + n + "='doc/p" + n + ".html';\r\n"
-         "function show" + n + "(id){ window.open('view.asp?cat=" + n + "&id='+id); }\r\n"
-         "function row" + n + "(id){ document.write('<a href=\"item.asp?id='+id+'\">more</a>'); }\r\n"
+         "<script language=\"javascript\">var u" +
+         n + "='doc/p" + n +
+         ".html';\r\n"
+         "function show" +
+         n + "(id){ window.open('view.asp?cat=" + n +
+         "&id='+id); }\r\n"
+         "function row" +
+         n +
+         "(id){ document.write('<a href=\"item.asp?id='+id+'\">more</a>'); }\r\n"
          "</script>\r\n"
-         "<a href=\"javascript:show" + n + "(" + n + ")\">open</a> "
-         "<a href=\"javascript:show0(" + n + ")\">first</a> "
-         "<a onclick=\"window.open('pics/p" + n + ".html','w')\">pic</a> "
-         "<a href=\"plain" + n + ".html\">plain</a></div>\r\n";
+         "<a href=\"javascript:show" +
+         n + "(" + n +
+         ")\">open</a> "
+         "<a href=\"javascript:show0(" +
+         n +
+         ")\">first</a> "
+         "<a onclick=\"window.open('pics/p" +
+         n +
+         ".html','w')\">pic</a> "
+         "<a href=\"plain" +
+         n + ".html\">plain</a></div>\r\n";
 }
 
 std::string MakePage(std::size_t bytes, int& pieces) {

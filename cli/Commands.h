@@ -46,5 +46,6 @@ class ArgList {
 
 #define QM_CLI_CONCAT2(a, b) a##b
 #define QM_CLI_CONCAT(a, b) QM_CLI_CONCAT2(a, b)
-#define QM_CLI_COMMAND(...) \
-  static ::qm::cli::Registrar QM_CLI_CONCAT(qm_cli_registrar_, __LINE__)(::qm::cli::Command{__VA_ARGS__})
+#define QM_CLI_COMMAND(...)                                    \
+  static ::qm::cli::Registrar QM_CLI_CONCAT(qm_cli_registrar_, \
+                                            __LINE__)(::qm::cli::Command{__VA_ARGS__})

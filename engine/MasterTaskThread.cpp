@@ -16,6 +16,8 @@ TMasterTaskThread::~TMasterTaskThread() {
 }
 
 // The end-of-run report, Complete unless stopped, and the hand-over to the next task.
-void TMasterTaskThread::OnLoopEnded() { RunEpilogue(task()); }
+void TMasterTaskThread::OnLoopEnded() {
+  RunEpilogue(task());
+}
 
 }  // namespace qm

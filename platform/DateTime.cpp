@@ -22,7 +22,8 @@ TDateTime Now() {
   const std::time_t secs = system_clock::to_time_t(now);
   const double ms =
       static_cast<double>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-  return kUnixEpochDays + (static_cast<double>(secs + UtcOffsetAt(secs)) + ms / 1000.0) / kSecondsPerDay;
+  return kUnixEpochDays +
+         (static_cast<double>(secs + UtcOffsetAt(secs)) + ms / 1000.0) / kSecondsPerDay;
 }
 
 TDateTime UnixToLocalDateTime(std::time_t t) {

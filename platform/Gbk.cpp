@@ -48,7 +48,11 @@ std::string Convert(std::string_view in, const char* to, const char* from) {
 
 }  // namespace
 
-std::string Utf8ToGbk(std::string_view utf8) { return Convert(utf8, "GB18030", "UTF-8"); }
-std::string GbkToUtf8(std::string_view gbk) { return Convert(gbk, "UTF-8", "GB18030"); }
+std::string Utf8ToGbk(std::string_view utf8) {
+  return Convert(utf8, "GB18030", "UTF-8");
+}
+std::string GbkToUtf8(std::string_view gbk) {
+  return Convert(gbk, "UTF-8", "GB18030");
+}
 
 }  // namespace qm

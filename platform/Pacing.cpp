@@ -9,8 +9,12 @@ namespace {
 std::atomic<double> g_pacing{1.0};
 }
 
-void SetPacingFactor(double factor) { g_pacing.store(factor < 0 ? 0 : factor); }
-double PacingFactor() { return g_pacing.load(); }
+void SetPacingFactor(double factor) {
+  g_pacing.store(factor < 0 ? 0 : factor);
+}
+double PacingFactor() {
+  return g_pacing.load();
+}
 
 void PacedSleep(int ms) {
   const double real = ms * g_pacing.load();

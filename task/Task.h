@@ -24,7 +24,8 @@ class TJsClass;           // the script evaluator (analysis)
 
 // The client tag of worker `worker` of the task at `managerIndex`: task high, worker low.
 inline std::uint32_t MakeClientTag(std::int32_t managerIndex, std::int32_t worker) {
-  return (static_cast<std::uint32_t>(managerIndex) << 16) | (static_cast<std::uint32_t>(worker) & 0xFFFFu);
+  return (static_cast<std::uint32_t>(managerIndex) << 16) |
+         (static_cast<std::uint32_t>(worker) & 0xFFFFu);
 }
 
 class TTask {
@@ -35,12 +36,12 @@ class TTask {
   TTask& operator=(const TTask&) = delete;
 
   // ---- fields, in the program's declaration order ----
-  bool InScript = false;           // true while the script-tag scan runs
-  std::int32_t ManagerIndex = 0;   // index in the task manager's list
-  std::string StartUrl;            // URL of record 0 after following redirects
+  bool InScript = false;          // true while the script-tag scan runs
+  std::int32_t ManagerIndex = 0;  // index in the task manager's list
+  std::string StartUrl;           // URL of record 0 after following redirects
   mutable TReentrantLock TableLock;
   std::atomic<std::int32_t> State{Stopped};
-  bool Loaded = false;             // the URL table is in memory
+  bool Loaded = false;  // the URL table is in memory
   std::int32_t RunMode = RunNormal;
 
   // Per-worker arrays of a run (index = worker index). WorkersLock guards their shape, so that
@@ -53,27 +54,27 @@ class TTask {
   std::vector<THttpClient*> HttpClients;
   std::vector<std::string> WorkerUrls;
 
-  std::string Name;                // first column of the task list
+  std::string Name;  // first column of the task list
   std::shared_ptr<TJsClass> Script;
-  std::string Folder;              // directory of the task file and the site, ending in "\"
-  std::string FileName;            // task file name (".web")
-  std::int32_t Count = 0;          // records in use in Urls
-  std::vector<TExtendUrlRec> Urls; // capacity = Urls.size() >= Count
+  std::string Folder;               // directory of the task file and the site, ending in "\"
+  std::string FileName;             // task file name (".web")
+  std::int32_t Count = 0;           // records in use in Urls
+  std::vector<TExtendUrlRec> Urls;  // capacity = Urls.size() >= Count
   std::int32_t Total = 0;
-  int ListItem = -1;               // the task's row id in the window's task list, -1 none
+  int ListItem = -1;  // the task's row id in the window's task list, -1 none
   std::int32_t NotDownloadedCount = 0;
   std::int32_t SavedCount = 0;
   std::int32_t ErrorCount = 0;
   std::int32_t AnalysisErrorCount = 0;
   std::int32_t DownloadedCount = 0;
   std::int64_t SavedBytes = 0;
-  TDateTime RunTime = 0;           // time spent Running in earlier runs (a span)
+  TDateTime RunTime = 0;  // time spent Running in earlier runs (a span)
   TDateTime RunStart = 0;
   std::vector<UrlFlagRec> UrlFlags;  // parallel to Urls, same length
   std::vector<std::int32_t> AnalysisQueue;
   std::vector<ExtraDirRec> ExtraDirs;
   std::atomic<bool> AnalysisDone{false};
-  std::int32_t Depth = -1;         // -1 unlimited
+  std::int32_t Depth = -1;  // -1 unlimited
   std::int32_t Scope = ScopeHost;
   std::int32_t Content = ContentPagesAndImages;
   bool ForeignImages = false;

@@ -28,17 +28,18 @@ struct TShortString127 {
 };
 
 struct TExtendUrlRec {
-  TShortString127 Url;        // absolute URL, or host / path component of a directory node
-  std::int32_t Status;        // TUrlStatus
-  std::int32_t ContentKind;   // 0 page, 1 image, 2 program, 3 archive, 4 document, -1 other, 10 script
-  std::int32_t Size;          // bytes of the fetched resource
-  double FileTime;            // date-time of the resource (local time)
-  std::int32_t Layer;         // link depth, 0 for the start page
-  std::int32_t ReferId;       // record whose page held the link; the start record refers to itself
-  std::int32_t RedirectId;    // record this URL was redirected to, -1 none
-  std::uint8_t OwnBase;       // 1: links inside resolve against its own URL; 0: against ReferId's
-  std::int32_t Kind;          // 1 URL entry, 0 directory node of the lookup tree
-  std::int32_t ParentId;      // lookup tree links
+  TShortString127 Url;  // absolute URL, or host / path component of a directory node
+  std::int32_t Status;  // TUrlStatus
+  std::int32_t
+      ContentKind;       // 0 page, 1 image, 2 program, 3 archive, 4 document, -1 other, 10 script
+  std::int32_t Size;     // bytes of the fetched resource
+  double FileTime;       // date-time of the resource (local time)
+  std::int32_t Layer;    // link depth, 0 for the start page
+  std::int32_t ReferId;  // record whose page held the link; the start record refers to itself
+  std::int32_t RedirectId;  // record this URL was redirected to, -1 none
+  std::uint8_t OwnBase;     // 1: links inside resolve against its own URL; 0: against ReferId's
+  std::int32_t Kind;        // 1 URL entry, 0 directory node of the lookup tree
+  std::int32_t ParentId;    // lookup tree links
   std::int32_t NextId;
   std::int32_t PrevId;
   std::int32_t FirstChildId;
@@ -104,9 +105,19 @@ std::string_view StatusWord(std::int32_t status);
 
 // Task states and run modes.
 enum TTaskState : std::int32_t { Running = 0, Paused = 1, Stopped = 2, Complete = 3 };
-enum TRunMode : std::int32_t { RunNormal = 0, RunUpdate = 1, RunRepair = 2, RunRestart = 3, RunHold = 4 };
+enum TRunMode : std::int32_t {
+  RunNormal = 0,
+  RunUpdate = 1,
+  RunRepair = 2,
+  RunRestart = 3,
+  RunHold = 4
+};
 // Download scope and content settings.
 enum TScope : std::int32_t { ScopeSite = 0, ScopeHost = 1, ScopeDirectory = 2 };
-enum TContent : std::int32_t { ContentPagesAndImages = 1, ContentPagesOnly = 0, ContentEverything = -1 };
+enum TContent : std::int32_t {
+  ContentPagesAndImages = 1,
+  ContentPagesOnly = 0,
+  ContentEverything = -1
+};
 
 }  // namespace qm

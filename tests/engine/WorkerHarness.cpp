@@ -197,7 +197,6 @@ WorkerTestEnvironment::~WorkerTestEnvironment() {
   SetPacingFactor(oldPacing_);
 }
 
-
 std::time_t SomePastTime(int daysAgo) {
   return std::time(nullptr) / 60 * 60 - static_cast<std::time_t>(daysAgo) * 86400;
 }

@@ -33,12 +33,18 @@ TEST(Gbk, RoundTripsChineseAndKeepsAscii) {
   // Characters outside GBK stay representable through GB18030.
   EXPECT_EQ(GbkToUtf8(Utf8ToGbk("€😀")), "€😀");
   // A broken sequence does not stop the conversion.
-  EXPECT_EQ(GbkToUtf8("a\xFF" "b").front(), 'a');
+  EXPECT_EQ(GbkToUtf8("a\xFF"
+                      "b")
+                .front(),
+            'a');
 }
 
 class CountingThread : public TThread {
  public:
-  ~CountingThread() override { Terminate(); WaitFor(); }
+  ~CountingThread() override {
+    Terminate();
+    WaitFor();
+  }
   std::atomic<int> passes{0};
   std::atomic<bool> selfSuspended{false};
 
