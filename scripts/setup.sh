@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   nginx-light
+  qt6-base-dev fonts-noto-cjk  # the window and its Chinese texts
   debian-reference-en  # real pages for the link scanner benchmark
 )
 
