@@ -27,12 +27,24 @@ TConfirmDlg::TConfirmDlg(QWidget* parent) : QDialog(parent), ui_(new Ui::TConfir
 
 TConfirmDlg::~TConfirmDlg() = default;
 
-void TConfirmDlg::SetUrl(const QString& url) { ui_->EditUrl->setText(url); }
-void TConfirmDlg::SetProjName(const QString& name) { ui_->EditProjName->setText(name); }
-void TConfirmDlg::SetFilename(const QString& fileName) { ui_->EditFilename->setText(fileName); }
-QString TConfirmDlg::Url() const { return ui_->EditUrl->text(); }
-QString TConfirmDlg::ProjName() const { return ui_->EditProjName->text(); }
-QString TConfirmDlg::Filename() const { return ui_->EditFilename->text(); }
+void TConfirmDlg::SetUrl(const QString& url) {
+  ui_->EditUrl->setText(url);
+}
+void TConfirmDlg::SetProjName(const QString& name) {
+  ui_->EditProjName->setText(name);
+}
+void TConfirmDlg::SetFilename(const QString& fileName) {
+  ui_->EditFilename->setText(fileName);
+}
+QString TConfirmDlg::Url() const {
+  return ui_->EditUrl->text();
+}
+QString TConfirmDlg::ProjName() const {
+  return ui_->EditProjName->text();
+}
+QString TConfirmDlg::Filename() const {
+  return ui_->EditFilename->text();
+}
 
 void TConfirmDlg::OnNameChanged(const QString& name) {
   ui_->EditFilename->setText(FileFieldForName(name, ui_->EditFilename->text()));

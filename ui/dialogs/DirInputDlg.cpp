@@ -10,7 +10,11 @@ TDirInputDlg::TDirInputDlg(QWidget* parent) : QDialog(parent), ui_(new Ui::TDirI
 
 TDirInputDlg::~TDirInputDlg() = default;
 
-void TDirInputDlg::SetDir(const QString& dir) { ui_->EditDir->setText(dir); }
-QString TDirInputDlg::Dir() const { return ui_->EditDir->text(); }
+void TDirInputDlg::SetDir(const QString& dir) {
+  ui_->EditDir->setText(dir);
+}
+QString TDirInputDlg::Dir() const {
+  return ui_->EditDir->text();
+}
 
 }  // namespace qm::ui

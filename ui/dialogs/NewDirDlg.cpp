@@ -13,7 +13,11 @@ TNewDirDlg::TNewDirDlg(QWidget* parent) : QDialog(parent), ui_(new Ui::TNewDirDl
 
 TNewDirDlg::~TNewDirDlg() = default;
 
-QString TNewDirDlg::Name() const { return ui_->Edit1->text(); }
-void TNewDirDlg::SetName(const QString& name) { ui_->Edit1->setText(name); }
+QString TNewDirDlg::Name() const {
+  return ui_->Edit1->text();
+}
+void TNewDirDlg::SetName(const QString& name) {
+  ui_->Edit1->setText(name);
+}
 
 }  // namespace qm::ui
