@@ -21,7 +21,8 @@ namespace {
 // Creates the task for `url` below `folder` (task file folder/host.web, site in folder/host/) and
 // runs it to its end.
 int Mirror(const std::string& url, const std::string& folder, const TaskSettings& settings) {
-  if (!StartsWithText(url, "http://")) throw UsageError("only http:// URLs can be copied: " + url);
+  if (SchemeLength(url) == 0)
+    throw UsageError("only http:// and https:// URLs can be copied: " + url);
   const std::string host = HostOf(url);
   if (host.empty()) throw UsageError("the URL names no host: " + url);
   std::filesystem::create_directories(folder);

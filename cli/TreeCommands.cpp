@@ -100,7 +100,8 @@ int AddCommand(const std::vector<std::string>& raw) {
                      "foreign-images"});
   if (args.Positional().size() != 1) throw UsageError("add takes one URL");
   const std::string url = args.Positional()[0];
-  if (!StartsWithText(url, "http://")) throw UsageError("only http:// URLs can be copied: " + url);
+  if (SchemeLength(url) == 0)
+    throw UsageError("only http:// and https:// URLs can be copied: " + url);
   const std::string host = SplitUrl(url).Host;
   if (HostOf(url).empty()) throw UsageError("the URL names no host: " + url);
 

@@ -108,13 +108,17 @@ bool HasExtIn(std::string_view text, std::string_view list) {
 TSplitUrl SplitUrl(std::string_view url) {
   TSplitUrl s;
   std::string_view t = TrimBlanks(url);
-  const bool isHttp = StartsWithText(t, "http://");
+  const std::size_t scheme = SchemeLength(t);
+  const bool isHttp = scheme != 0;
   if (isHttp) {
-    t.remove_prefix(7);
+    t.remove_prefix(scheme);
     const std::string_view hostPart = t.substr(0, t.find('/'));
     const std::size_t colon = hostPart.find(':');
     s.Host.assign(hostPart.substr(0, colon));
-    s.Port = colon == std::string_view::npos ? "80" : std::string(hostPart.substr(colon + 1));
+    if (colon != std::string_view::npos)
+      s.Port.assign(hostPart.substr(colon + 1));
+    else
+      s.Port = scheme == 7 ? "80" : "443";
   } else {
     s.Port = "80";
   }
@@ -161,8 +165,9 @@ void SplitUrlDirKey(std::string_view url, std::string& key) {
   key.clear();
   const std::string_view trimmed = TrimBlanks(url);
   std::string_view t = trimmed;
-  const bool isHttp = StartsWithText(t, "http://");
-  if (isHttp) t.remove_prefix(7);
+  const std::size_t scheme = SchemeLength(t);
+  const bool isHttp = scheme != 0;
+  if (isHttp) t.remove_prefix(scheme);
   const std::size_t firstSlash = t.find('/');
   const std::string_view hostPart = t.substr(0, firstSlash);
   const std::string_view host =
@@ -214,12 +219,12 @@ void SplitUrlDirKey(std::string_view url, std::string& key) {
 }
 
 std::string RelativeLocalPath(std::string_view target, std::string_view page) {
-  if (!StartsWithText(target, "http://")) return std::string(target);
+  if (SchemeLength(target) == 0) return std::string(target);
   return RelativeLocalPath(target, SplitUrl(page));
 }
 
 std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page) {
-  if (!StartsWithText(target, "http://")) return std::string(target);
+  if (SchemeLength(target) == 0) return std::string(target);
   const TSplitUrl t = SplitUrl(target);
   // Both dirs are chains of components each ending in "".
   std::string_view pDir = page.Dir;

@@ -11,11 +11,19 @@ namespace qm {
 
 // Resolves a link found in the page at `base`. False (and `out` empty) unless a URL comes out.
 bool MakeAbsoluteUrl(std::string_view link, std::string_view base, std::string& out);
-// Resolves a server-absolute link ("/...") against base; empty when base is not http://.
+// Resolves a server-absolute link ("/...") against base; empty when base is not http:// or
+// https://. The result keeps the base's scheme.
 std::string SiteRootUrl(std::string_view link, std::string_view base);
-// Resolves a document-relative link against base; the link unchanged when base is not http://.
+// Resolves a document-relative link against base; the link unchanged when base is not http:// or
+// https://.
 std::string ResolveRelative(std::string_view link, std::string_view base);
-// Host without port; empty for a text that does not begin with "http://".
+// Length of the scheme prefix of an absolute URL: 7 for "http://", 8 for "https://" (ASCII case
+// ignored), 0 for every other text. Both schemes of a host are one host to every function here:
+// hosts, scope rules and local files never depend on the scheme.
+std::size_t SchemeLength(std::string_view text);
+// True when the text begins with "https://", ASCII case ignored.
+bool IsHttpsUrl(std::string_view text);
+// Host without port; empty for a text that does not begin with "http://" or "https://".
 std::string HostOf(std::string_view url);
 // Host without its first label, when it has at least two dots.
 std::string DomainOf(std::string_view host);
@@ -53,8 +61,8 @@ inline constexpr std::string_view NoQueryExts = ".swf;.exe;.com;";
 inline constexpr std::string_view ForbiddenNameChars = "/:*?\"<>|&";
 
 struct TSplitUrl {
-  std::string Host;  // without port, as written; empty for a non-http:// text
-  std::string Port;  // "80" when none
+  std::string Host;  // without port, as written; empty for a text that is no http(s) URL
+  std::string Port;  // "80" when none ("443" for https://)
   std::string Dir;   // components each followed by "\", empty for the site root
   std::string File;  // file name, never empty
 };

@@ -5,10 +5,11 @@ namespace qm {
 
 std::string SiteRootUrl(std::string_view link, std::string_view base) {
   std::string_view b = TrimBlanks(base);
-  if (!StartsWithText(b, "http://")) return {};
-  b.remove_prefix(7);
+  const std::size_t scheme = SchemeLength(b);
+  if (scheme == 0) return {};
+  b.remove_prefix(scheme);
   if (link.empty() || link[0] != '/') return {};
-  std::string out = "http://";
+  std::string out = scheme == 7 ? "http://" : "https://";
   out.append(b.substr(0, b.find('/')));  // the port stays
   out.append(link);
   return out;
@@ -16,13 +17,14 @@ std::string SiteRootUrl(std::string_view link, std::string_view base) {
 
 std::string ResolveRelative(std::string_view link, std::string_view base) {
   const std::string_view b = TrimBlanks(base);
-  if (!StartsWithText(b, "http://")) return std::string(link);
-  const std::string_view rest = b.substr(7);
+  const std::size_t scheme = SchemeLength(b);
+  if (scheme == 0) return std::string(link);
+  const std::string_view rest = b.substr(scheme);
   std::string root;
   std::string dir;
   const std::size_t slash = rest.find('/');
   if (slash != std::string_view::npos) {
-    root = "http://";
+    root = scheme == 7 ? "http://" : "https://";
     root.append(rest.substr(0, slash));
     dir.assign(rest.substr(slash, rest.rfind('/') - slash));
   } else {
@@ -64,7 +66,7 @@ bool MakeAbsoluteUrl(std::string_view link, std::string_view base, std::string& 
   std::string result;
   if (link[0] == '/') {
     result = SiteRootUrl(work, base);
-  } else if (StartsWithText(link, "http://")) {
+  } else if (SchemeLength(link) != 0) {
     result = work;
   } else if (StartsWithText(link, "javascript:") || link.starts_with("mailto:") ||
              link.find(':') != std::string_view::npos || link[0] == '#') {

@@ -198,10 +198,21 @@ bool StartsWithText(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+std::size_t SchemeLength(std::string_view text) {
+  if (StartsWithText(text, "http://")) return 7;
+  if (StartsWithText(text, "https://")) return 8;
+  return 0;
+}
+
+bool IsHttpsUrl(std::string_view text) {
+  return SchemeLength(text) == 8;
+}
+
 std::string HostOf(std::string_view url) {
   std::string_view t = TrimBlanks(url);
-  if (!StartsWithText(t, "http://")) return {};
-  t.remove_prefix(7);
+  const std::size_t scheme = SchemeLength(t);
+  if (scheme == 0) return {};
+  t.remove_prefix(scheme);
   t = t.substr(0, t.find('/'));
   return std::string(t.substr(0, t.find(':')));
 }

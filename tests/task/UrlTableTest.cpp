@@ -101,6 +101,13 @@ TEST(TaskLookupTree, PortVariantsShareOneNodeButAreDifferentEntries) {
   EXPECT_EQ(task.Count, 5);  // two entries, root, h, a
   EXPECT_EQ(task.FindUrl("http://h/a/b.html"), plain);
   EXPECT_EQ(task.FindUrl("http://h:8080/a/b.html"), withPort);
+  // The https form of the URL hangs under the same node and is an entry of its own.
+  EXPECT_EQ(task.FindUrl("https://h/a/b.html"), -1);
+  const std::int32_t secure = task.AddUrl(UrlRec("https://h/a/b.html"));
+  ASSERT_GE(secure, 0);
+  EXPECT_EQ(+task.Urls[secure].ParentId, +task.Urls[plain].ParentId);
+  EXPECT_EQ(task.FindUrl("https://h/a/b.html"), secure);
+  EXPECT_EQ(task.FindUrl("http://h/a/b.html"), plain);
 }
 
 TEST(TaskLookupTree, CaseIsDistinguished) {

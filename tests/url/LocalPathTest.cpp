@@ -28,6 +28,11 @@ TEST(SplitUrl, MapsUrlsToLocalFiles) {
       {"http://h/my%20doc.txt", "", "my doc.txt", "F\\h\\my doc.txt"},
       {"http://h/x.html#top", "", "x.html#top", "F\\h\\x.html#top"},
       {"http://h/a/t.gif.", "a\\", "t.gif", "F\\h\\a\\t.gif"},
+      // A site's files do not depend on the scheme: one copy per host.
+      {"https://h", "", "index.html", "F\\h\\index.html"},
+      {"HTTPS://h/a/b/", "a\\b\\", "index.html", "F\\h\\a\\b\\index.html"},
+      {"https://h:8443/a/p.htm", "a\\", "p.htm", "F\\h\\a\\p.htm"},
+      {"https://h/a.asp?x=1&y=2", "a.asp\\x=1\\", "y=2.html", "F\\h\\a.asp\\x=1\\y=2.html"},
   };
   for (const auto& c : cases) {
     const TSplitUrl s = SplitUrl(c.url);
@@ -45,6 +50,9 @@ TEST(SplitUrl, HostAndPort) {
   EXPECT_EQ(s.Dir, "A\\");
   EXPECT_EQ(s.File, "B.HTML");
   EXPECT_EQ(SplitUrl("http://h/").Port, "80");
+  EXPECT_EQ(SplitUrl("https://h/").Port, "443");
+  EXPECT_EQ(SplitUrl("https://h:8443/").Port, "8443");
+  EXPECT_EQ(LocalPathOf("F\\", "https://h:8443/a.gif"), LocalPathOf("F\\", "http://h/a.gif"));
   // The port plays no part in the local file.
   EXPECT_EQ(LocalPathOf("F\\", "http://h:81/a.gif"), LocalPathOf("F\\", "http://h/a.gif"));
   // Case is kept.
@@ -121,6 +129,11 @@ TEST(RelativeLocalPath, FromAPageToItsTargets) {
   EXPECT_EQ(RelativeLocalPath("http://other/y/z.css", "http://h/p.html"), "../other/y/z.css");
   EXPECT_EQ(RelativeLocalPath("http://h/a/", page), "../index.html");
   EXPECT_EQ(RelativeLocalPath("http://h:8080/a/b/x.gif", page), "x.gif");
+  // Links to either scheme of the page's host lead to the one local copy.
+  EXPECT_EQ(RelativeLocalPath("https://h/a/b/x.gif", page), "x.gif");
+  EXPECT_EQ(RelativeLocalPath("HTTPS://h/x.gif", page), "../../x.gif");
+  EXPECT_EQ(RelativeLocalPath("http://h/a/c/x.gif", "https://h/a/b/p.html"), "../c/x.gif");
+  EXPECT_EQ(RelativeLocalPath("https://other/y/z.css", page), "../../../other/y/z.css");
   // Links the program did not resolve stay as written.
   EXPECT_EQ(RelativeLocalPath("mailto:x@h", page), "mailto:x@h");
   EXPECT_EQ(RelativeLocalPath("x.gif", page), "x.gif");

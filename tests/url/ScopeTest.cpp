@@ -14,6 +14,10 @@ TEST(SameSite, HostsOfOneDomainAreOneSite) {
   EXPECT_TRUE(SameSite("http://IMG.SITE.TEST/x.gif", start));  // same length: case ignored
   EXPECT_FALSE(SameSite("http://other.test/", start));
   EXPECT_FALSE(SameSite("http://w1.site.example/", start));
+  // The scheme plays no part in the site.
+  EXPECT_TRUE(SameSite("https://img.site.test/x.gif", start));
+  EXPECT_TRUE(SameSite("http://img.site.test/x.gif", "https://w1.site.test/"));
+  EXPECT_FALSE(SameSite("https://other.test/", "https://w1.site.test/"));
 }
 
 TEST(SameSite, AShorterDomainInsideALongerOneCounts) {
@@ -40,6 +44,11 @@ TEST(InSameDir, AdmitsTheReferenceDirectoryAndBelowOnItsHost) {
   EXPECT_FALSE(InSameDir("http://h/a/bc/x.html", start));  // a\bc\ does not begin with a\b\ .
   EXPECT_FALSE(InSameDir("http://H/a/b/x.html", start));   // hosts compare exactly
   EXPECT_FALSE(InSameDir("http://other/a/b/x.html", start));
+  // Either scheme of the reference's host, either way round.
+  EXPECT_TRUE(InSameDir("https://h/a/b/c/d.html", start));
+  EXPECT_TRUE(InSameDir("http://h/a/b/c/d.html", "HTTPS://h/a/b/"));
+  EXPECT_FALSE(InSameDir("https://h/a/x.html", start));
+  EXPECT_FALSE(InSameDir("https://other/a/b/x.html", start));
 }
 
 TEST(InSameDir, AReferenceAtTheSiteRootAdmitsTheWholeHost) {
@@ -188,7 +197,9 @@ TEST_F(HostTestTest, InlineFramesAndRefreshTargetsStayOnTheHost) {
   for (TTagKind kind : {TTagKind::IFrameSrc, TTagKind::MetaRefresh}) {
     EXPECT_TRUE(Allowed(kind, "http://w1.site.test/f.html"));
     EXPECT_TRUE(Allowed(kind, "http://w1.site.test:81/f.html"));
+    EXPECT_TRUE(Allowed(kind, "https://w1.site.test/f.html"));
     EXPECT_FALSE(Allowed(kind, "http://img.site.test/f.html"));
+    EXPECT_FALSE(Allowed(kind, "https://img.site.test/f.html"));
   }
 }
 
@@ -203,6 +214,8 @@ TEST_F(HostTestTest, AnchorsAndAreasFollowTheScope) {
       EXPECT_EQ(HostRuleOf(task, kind).HostOnly, scope);
       EXPECT_FALSE(Allowed(kind, "http://img.site.test/x.html"));
       EXPECT_TRUE(Allowed(kind, "http://w1.site.test/any/dir/x.html"));
+      EXPECT_TRUE(Allowed(kind, "https://w1.site.test/any/dir/x.html"));
+      EXPECT_FALSE(Allowed(kind, "https://img.site.test/x.html"));
     }
   }
 }

@@ -57,6 +57,9 @@ TEST(UrlCommand, SplitPrintsFourLinesAsBytes) {
   EXPECT_EQ(r.out, "h\n8080\na.asp\\x=1\\\ny=2.html\n");
   r = RunCli({"url", "split", "http://h/%D6%D0.htm"});
   EXPECT_EQ(r.out, "h\n80\n\n\xD6\xD0.htm\n");
+  r = RunCli({"url", "split", "https://example.com/a/b.html"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "example.com\n443\na\\\nb.html\n");
 }
 
 TEST(UrlCommand, Relative) {

@@ -25,6 +25,11 @@ TEST(MakeAbsoluteUrl, RelativeLinks) {
   EXPECT_EQ(Abs("x.html", "http://h/d/"), "http://h/d/x.html");
   EXPECT_EQ(Abs("sub\\pic.gif", "http://h/d/p.html"), "http://h/d/sub/pic.gif");
   EXPECT_EQ(Abs("..\\x.gif", "http://h/a/b/p.html"), "http://h/a/x.gif");
+  // Links in an https page resolve to https URLs the same way.
+  EXPECT_EQ(Abs("img/a.gif", "https://h/d/p.html"), "https://h/d/img/a.gif");
+  EXPECT_EQ(Abs("../../x.html", "HTTPS://h/a/b/c.html"), "https://h/x.html");
+  EXPECT_EQ(Abs("x.html", "https://h"), "https://h/x.html");
+  EXPECT_EQ(Abs("sub\\pic.gif", "https://h/d/"), "https://h/d/sub/pic.gif");
   // Only leading dot segments are interpreted.
   EXPECT_EQ(Abs("a/../b.html", "http://h/d/p.html"), "http://h/d/a/../b.html");
   EXPECT_EQ(Abs("a/./b.html", "http://h/p.html"), "http://h/a/./b.html");
@@ -37,6 +42,10 @@ TEST(MakeAbsoluteUrl, ServerAbsoluteAndAbsoluteLinks) {
   EXPECT_EQ(Abs("/x.html", "http://h"), "http://h/x.html");
   EXPECT_EQ(Abs("HTTP://Other/Y.html", "http://h/"), "HTTP://Other/Y.html");
   EXPECT_EQ(Abs("/x.html", "ftp://h/"), "<false>");  // no site root to build on
+  EXPECT_EQ(Abs("/x.html", "https://h:8443/a/b.html"), "https://h:8443/x.html");
+  EXPECT_EQ(Abs("https://Other/Y.html", "http://h/"), "https://Other/Y.html");
+  EXPECT_EQ(Abs("HTTPS://o/a b.html", "https://h/"), "HTTPS://o/a%20b.html");
+  EXPECT_EQ(Abs("http://h/p.html", "https://h/"), "http://h/p.html");
 }
 
 TEST(MakeAbsoluteUrl, CleansTheResult) {
@@ -48,15 +57,16 @@ TEST(MakeAbsoluteUrl, CleansTheResult) {
 
 TEST(MakeAbsoluteUrl, RefusesOtherSchemesAndFragments) {
   for (const char* link : {"#top", "javascript:go()", "JavaScript:void(0)", "mailto:x", "ftp://h/f",
-                           "https://h/", "a.asp?t=10:30", ""}) {
+                           "https:/h/", "httpsx://h/", "a.asp?t=10:30", ""}) {
     EXPECT_EQ(Abs(link, "http://h/d/p.html"), "<false>") << link;
   }
 }
 
 TEST(MakeAbsoluteUrl, NonHttpBaseLeavesRelativeLinks) {
   EXPECT_EQ(Abs("x.html", "file:///tmp/p.html"), "x.html");
-  EXPECT_EQ(ResolveRelative("x.html", "https://h/p.html"), "x.html");
-  EXPECT_EQ(SiteRootUrl("/x", "https://h/"), "");
+  EXPECT_EQ(ResolveRelative("x.html", "ftps://h/p.html"), "x.html");
+  EXPECT_EQ(SiteRootUrl("/x", "ftps://h/"), "");
+  EXPECT_EQ(SiteRootUrl("/x", "HTTPS://h/a"), "https://h/x");
   EXPECT_EQ(SiteRootUrl("x", "http://h/"), "");
   EXPECT_EQ(SiteRootUrl("/x", "  http://h:81/a/b"), "http://h:81/x");
 }

@@ -146,7 +146,10 @@ TEST(TrimBlanks, BlanksAndControlCharacters) {
 TEST(Hosts, HostOfDomainOfSameHost) {
   EXPECT_EQ(HostOf("http://h:8080/a/b.html"), "h");
   EXPECT_EQ(HostOf("  HTTP://Www.Site.Test"), "Www.Site.Test");
-  EXPECT_EQ(HostOf("https://h/"), "");
+  EXPECT_EQ(HostOf("https://h:8443/a"), "h");
+  EXPECT_EQ(HostOf(" HTTPS://Www.Site.Test"), "Www.Site.Test");
+  EXPECT_EQ(HostOf("httpx://h/"), "");
+  EXPECT_EQ(HostOf("https:/h/"), "");
   EXPECT_EQ(HostOf("h/a.html"), "");
   EXPECT_EQ(DomainOf("w1.site.test"), "site.test");
   EXPECT_EQ(DomainOf("site.test"), "site.test");
@@ -156,6 +159,15 @@ TEST(Hosts, HostOfDomainOfSameHost) {
   EXPECT_FALSE(SameHost("http://h/a", "http://H/a"));  // case matters
   EXPECT_TRUE(SameHost("ftp://x/", "mailto:y"));       // both empty
   EXPECT_FALSE(SameHost("http://h/", "ftp://h/"));
+  // The two schemes of one host are one host.
+  EXPECT_TRUE(SameHost("https://h/a", "http://h/b"));
+  EXPECT_TRUE(SameHost("HTTPS://h:443/", "http://h:80/"));
+  EXPECT_FALSE(SameHost("https://h/", "https://g/"));
+  EXPECT_EQ(SchemeLength("http://h"), 7u);
+  EXPECT_EQ(SchemeLength("HTTPS://h"), 8u);
+  EXPECT_EQ(SchemeLength("ftp://h"), 0u);
+  EXPECT_TRUE(IsHttpsUrl("hTTps://h/"));
+  EXPECT_FALSE(IsHttpsUrl("http://h/"));
 }
 
 }  // namespace
