@@ -9,6 +9,7 @@ PACKAGES=(
   libcurl4-openssl-dev libcpp-httplib-dev
   nginx-light
   qt6-base-dev fonts-noto-cjk  # the window and its Chinese texts
+  libqt6svg6  # draws the SVG pictures of the window and its dialogs
   debian-reference-en  # real pages for the link scanner benchmark
 )
 
