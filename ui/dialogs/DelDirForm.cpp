@@ -49,6 +49,8 @@ TDelDirForm::TDelDirForm(QWidget* parent) : QWidget(parent, Qt::Window), ui_(new
     RequestStop();
     close();
   });
+  // A delete in progress ends when the main window closes.
+  if (parent) parent->installEventFilter(this);
   SetRootFolder(QCoreApplication::applicationDirPath());
 }
 
@@ -98,6 +100,11 @@ QStringList TDelDirForm::ResultLines() const {
   QStringList lines = ui_->Memo1->toPlainText().split(u'\n');
   lines.removeAll(QString());
   return lines;
+}
+
+bool TDelDirForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == parent() && event->type() == QEvent::Close) RequestStop();
+  return QWidget::eventFilter(watched, event);
 }
 
 void TDelDirForm::closeEvent(QCloseEvent* event) {

@@ -49,6 +49,7 @@ class TDelDirForm : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void DeleteDirectory(const std::string& dir);
