@@ -314,7 +314,8 @@ void THttpClient::ConfigureHandle() {
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);  // followed here, hop by hop
-  curl_easy_setopt(h, CURLOPT_PROXY, "");           // workers always connect directly
+  // Workers always connect directly (Proxy stays empty); the online update may set one.
+  curl_easy_setopt(h, CURLOPT_PROXY, Proxy.c_str());
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, RecvBufferSize);
   curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &SetSocketBuffers);
   curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, this);

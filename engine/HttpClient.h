@@ -111,6 +111,8 @@ class THttpClient {
   // Polled during transfers like AbortCheck, but shared by all clients of the template: true when
   // the run this client serves has been stopped.
   StopQuery OnQueryStop;
+  // "host:port" of an HTTP proxy; empty connects directly (the environment's proxy is ignored).
+  std::string Proxy;
 
   // ---- per-request settings, kept until changed ----
   std::string Referer;          // no Referer header when empty
