@@ -4,15 +4,19 @@
 #include <QAction>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "platform/Files.h"
 #include "support/RawHttpServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include "ui/dialogs/ConfirmListDlg.h"
 #include "update/UpdateList.h"
 #include "update/UpdateServerFixture.h"
+#include "update/ui/ConfirmListAdapter.h"
 #include "update/ui/OnlineUpdate.h"
 
 namespace qm::ui {
@@ -261,6 +265,48 @@ class OnlineUpdateTest : public QObject {
     QVERIFY(clock.elapsed() < 15000);
     QVERIFY2(ticks >= 10, "the window's events were not processed while waiting");
     QCOMPARE(run.Messages(), QStringList({"升级网站不通或未找到升级信息文件"}));
+  }
+
+  void throughTheUpdateListDialog() {
+    UpdateTestServer server;
+    ServeTwoNewerFiles(server);
+    qm::test::TempDir dir;
+    QAction menu("在线升级");
+    RecordingWindow window;
+    TConfirmListDlg dialog;
+    TConfirmListAdapter adapter(dialog);
+    qm::ui::test::ScriptedDialogs dialogs;
+    TOnlineUpdate update(menu, window, adapter);
+    update.Folder = dir.Path().string() + "/";
+    update.ProgramName = "prog";
+    update.Servers = {server.Base(), qm::test::DeadServer()};
+    int started = 0;
+    update.StartReplacement = [&] { return ++started, true; };
+
+    // "以后再说" first: nothing is fetched and the command can be used again.
+    dialogs.AnswerDialog([](QDialog& d) {
+      d.findChild<QPushButton*>("ButtonLater")->click();
+      return d.result();
+    });
+    update.N22Click();
+    QCOMPARE(dialog.List().topLevelItemCount(), 2);
+    QCOMPARE(dialog.List().topLevelItem(0)->text(3), QString("2026-12-01"));
+    QVERIFY(menu.isEnabled());
+    QVERIFY(!FileExists(update.Folder + "pro_"));
+
+    // Then "升级" with the first row unticked: the list is filled anew, only a.txt is fetched.
+    dialogs.AnswerDialog([](QDialog& d) {
+      auto* list = d.findChild<QTreeWidget*>();
+      list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+      d.findChild<QPushButton*>("ButtonUpgrade")->click();
+      return d.result();
+    });
+    update.N22Click();
+    QCOMPARE(dialog.List().topLevelItemCount(), 2);
+    QVERIFY(!FileExists(update.Folder + "pro_"));
+    QVERIFY(FileExists(update.Folder + "a.tx_"));
+    QCOMPARE(started, 1);
+    QCOMPARE(window.terminated, 1);
   }
 
   void proxyWithoutPortStopsTheCommand() {
