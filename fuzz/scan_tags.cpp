@@ -1,4 +1,5 @@
-// Arbitrary page bytes through every tag scan and through ScanTag with assorted parameters.
+// Arbitrary page bytes through every tag scan, through ScanTag with assorted parameters, and
+// through the style sheet, srcset and media scans (as a page and as a style sheet).
 // The first byte chooses the task's settings: a table holding some URLs (one redirected), foreign
 // images, the scope, refused strings, and the page's base URL.
 #include <cstddef>
@@ -7,9 +8,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "analysis/CssLinks.h"
 #include "analysis/JsClass.h"
 #include "analysis/LinkScanner.h"
+#include "analysis/StyleMediaLinks.h"
 #include "config/Setting.h"
 #include "task/Task.h"
 #include "task/UrlRecord.h"
@@ -32,12 +36,47 @@ void CheckLinks(const TLinkList& links) {
   }
 }
 
+// Spans lie inside the text, in order, without overlap.
+void CheckSpans(const std::vector<TTextSpan>& spans, std::size_t size) {
+  std::size_t end = 0;
+  for (const TTextSpan& s : spans) {
+    if (s.Pos < end || s.Pos > size || s.Len > size - s.Pos) std::abort();
+    end = s.Pos + s.Len;
+  }
+}
+
+// The style and media scans: their links are never data: URLs, and a text without any of their
+// constructs comes back byte for byte.
+void StyleAndMediaScans(TTask& task, const std::string& base, const std::string& input) {
+  std::vector<TTextSpan> spans;
+  FindCssUrls(input, spans);
+  CheckSpans(spans, input.size());
+  const bool noCss = spans.empty();
+  spans.clear();
+  FindSrcsetUrls(input, spans);
+  CheckSpans(spans, input.size());
+
+  TStyleMediaLinks found;
+  std::string sheet = input;
+  ScanStyleSheet(task, base, sheet, found);
+  if (noCss && sheet != input) std::abort();
+  std::string page = input;
+  ScanStyleAndMedia(task, base, page, found);
+  if (input.find('<') == std::string::npos && page != input) std::abort();
+  for (const TLinkList* list : {&found.Styles, &found.Media}) {
+    CheckLinks(*list);
+    for (const std::string& link : *list)
+      if (link.rfind("data:", 0) == 0) std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::uint8_t flags = data[0];
   std::string page(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::string input = page;
 
   const char* const bases[] = {"http://h/d/p.html", "http://w1.site.test/", "http://h",
                                "not a url"};
@@ -85,5 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ScanTag(task, base, page, "", ">", "<", true, 0, links, scratch);
   ScanTag(task, base, page, "=", "\"", "'", true, 2, links, scratch);
   CheckLinks(links);
+
+  StyleAndMediaScans(task, base, input);
   return 0;
 }

@@ -1,0 +1,341 @@
+#include "analysis/StyleMediaLinks.h"
+
+#include <unordered_set>
+
+#include "analysis/CssLinks.h"
+#include "config/Setting.h"
+#include "task/Task.h"
+#include "url/Scope.h"
+#include "url/UrlLib.h"
+
+namespace qm {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+char FoldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+bool EqualsFolded(std::string_view text, std::string_view lowerWord) {
+  if (text.size() != lowerWord.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (FoldCase(text[i]) != lowerWord[i]) return false;
+  return true;
+}
+
+// 0-based position of `lowerWord` in text at or after `from`, ASCII case ignored.
+std::size_t FindFolded(std::string_view text, std::string_view lowerWord, std::size_t from) {
+  if (lowerWord.empty() || text.size() < lowerWord.size()) return npos;
+  for (std::size_t i = from; i + lowerWord.size() <= text.size(); ++i)
+    if (EqualsFolded(text.substr(i, lowerWord.size()), lowerWord)) return i;
+  return npos;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+bool IsLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Builds the rewritten text piecewise; a text in which nothing changes is never copied.
+class TRewriter {
+ public:
+  explicit TRewriter(std::string_view text) : text_(text) {}
+
+  // Replaces text_[pos, pos + len) by `with`; calls come in text order.
+  void Replace(std::size_t pos, std::size_t len, std::string_view with) {
+    if (text_.substr(pos, len) == with) return;
+    if (!changed_) out_.reserve(text_.size() + text_.size() / 16);
+    changed_ = true;
+    out_.append(text_, copied_, pos - copied_);
+    out_.append(with);
+    copied_ = pos + len;
+  }
+
+  // Puts the result into `page` (which `text_` views) when anything changed.
+  void Finish(std::string& page) {
+    if (!changed_) return;
+    out_.append(text_, copied_);
+    page.swap(out_);
+  }
+
+ private:
+  std::string_view text_;
+  std::string out_;
+  std::size_t copied_ = 0;
+  bool changed_ = false;
+};
+
+// Turns link texts into local paths, collecting the URLs the table does not know yet.
+class TLinkTaker {
+ public:
+  TLinkTaker(TTask& task, std::string_view baseUrl, TStyleMediaLinks& links) : task_(task) {
+    bool redirected = false;
+    base_ = task.ResolveBase(baseUrl, redirected);
+    baseSplit_ = SplitUrl(base_);
+    for (char c : baseSplit_.Dir)
+      if (c == '\\') ++baseDepth_;
+    if (RejectStringsOn) rejects_ = RejectStrings.Items();
+    for (const TLinkList* list : {&links.Styles, &links.Media})
+      for (const std::string& url : *list) seen_.insert(url);
+  }
+
+  // The refused strings occur in `text` (case ignored).
+  bool Rejected(std::string_view text) const {
+    for (const std::string& reject : rejects_)
+      if (!reject.empty() && PosText(reject, text) != 0) return true;
+    return false;
+  }
+
+  // The local path for the link `value`; false when the link stays as written.
+  // `inTag`: the link is an attribute value, which an earlier scan of the same tag may have
+  // rewritten already.
+  bool Take(std::string_view value, bool inTag, TLinkList& list, std::string& local) {
+    if (value.empty() || value[0] == '#' || StartsWithText(value, "data:") ||
+        StartsWithText(value, "javascript:") || (inTag && ClimbsOutOfHost(value)))
+      return false;
+    std::string absolute;
+    if (!MakeAbsoluteUrl(value, base_, absolute)) return false;
+    if (HasExtIn(absolute, NoQueryExts))
+      absolute.resize(std::min(absolute.find('?'), absolute.size()));
+    if (!LinkHostAllowed(task_, TTagKind::ImgSrc, absolute)) return false;
+    const std::size_t hash = absolute.find('#');
+    const std::string fragment = hash == npos ? std::string() : absolute.substr(hash);
+    absolute.resize(std::min(hash, absolute.size()));
+    if (absolute.empty()) return false;
+
+    const std::int32_t index = task_.FindUrl(absolute);
+    if (index == -1) {
+      if (seen_.insert(absolute).second) list.push_back(absolute);
+      local = RelativeLocalPath(absolute, baseSplit_);
+    } else {
+      // A known URL may have been redirected: point to the target's local file.
+      local = RelativeLocalPath(task_.GetUrl(index), baseSplit_);
+    }
+    if (local.empty()) return false;
+    local += fragment;
+    return true;
+  }
+
+ private:
+  // A relative link in a tag that climbs above the host's root names a local path to another
+  // host's folder, written by an earlier scan of the same tag (which replaces its value wherever
+  // it occurs in the tag); resolved again it would point elsewhere.
+  bool ClimbsOutOfHost(std::string_view value) const {
+    while (value.starts_with("./")) value.remove_prefix(2);
+    int ups = 0;
+    while (value.starts_with("../")) {
+      value.remove_prefix(3);
+      ++ups;
+    }
+    return ups > baseDepth_;
+  }
+
+  TTask& task_;
+  std::string base_;
+  TSplitUrl baseSplit_;
+  int baseDepth_ = 0;
+  std::vector<std::string> rejects_;
+  std::unordered_set<std::string> seen_;
+};
+
+// One scan over a text: every link span goes through the taker into the rewriter.
+struct TScan {
+  TLinkTaker taker;
+  TRewriter rewriter;
+  TStyleMediaLinks& links;
+  std::string_view text;
+  std::vector<TTextSpan> spans;
+  std::string local;
+  bool inTag = false;  // the spans being scanned lie in a tag's attribute
+
+  void Link(std::size_t pos, std::size_t len, TLinkList& list) {
+    const std::string_view raw = text.substr(pos, len);
+    const std::string_view value = TrimBlanks(raw);
+    if (value.empty()) return;
+    pos += static_cast<std::size_t>(value.data() - raw.data());
+    if (taker.Take(value, inTag, list, local)) rewriter.Replace(pos, value.size(), local);
+  }
+
+  // Style sheet text at text[from, from + len). Each construct's URL text is tested against the
+  // refused strings. Inside an attribute, quotes may be written as &quot;.
+  void Css(std::size_t from, std::size_t len, bool inAttribute) {
+    spans.clear();
+    FindCssUrls(text.substr(from, len), spans);
+    for (TTextSpan s : spans) {
+      constexpr std::string_view quot = "&quot;";
+      std::string_view url = text.substr(from + s.Pos, s.Len);
+      if (inAttribute && url.size() >= 2 * quot.size() && url.starts_with(quot) &&
+          url.ends_with(quot))
+        s = {s.Pos + quot.size(), s.Len - 2 * quot.size()};
+      url = text.substr(from + s.Pos, s.Len);
+      if (!taker.Rejected(url)) Link(from + s.Pos, s.Len, links.Styles);
+    }
+  }
+
+  void Srcset(std::size_t from, std::size_t len) {
+    spans.clear();
+    FindSrcsetUrls(text.substr(from, len), spans);
+    for (TTextSpan s : spans) Link(from + s.Pos, s.Len, links.Media);
+  }
+};
+
+struct TAttribute {
+  std::string_view Name;
+  std::size_t ValuePos = 0;
+  std::size_t ValueLen = 0;
+};
+
+// Reads the attributes of the tag whose name ends at `at`. Gives the index of the tag's ">", or
+// npos when the tag is not closed (a quote that never closes included).
+std::size_t ReadAttributes(std::string_view text, std::size_t at, std::vector<TAttribute>& out) {
+  out.clear();
+  std::size_t p = at;
+  for (;;) {
+    while (p < text.size() && (IsBlank(text[p]) || text[p] == '/')) ++p;
+    if (p >= text.size()) return npos;
+    if (text[p] == '>') return p;
+    const std::size_t nameStart = p;
+    while (p < text.size() && !IsBlank(text[p]) && text[p] != '=' && text[p] != '>' &&
+           text[p] != '/')
+      ++p;
+    if (p == nameStart) {  // a stray "="
+      ++p;
+      continue;
+    }
+    const std::string_view name = text.substr(nameStart, p - nameStart);
+    std::size_t q = p;
+    while (q < text.size() && IsBlank(text[q])) ++q;
+    if (q >= text.size() || text[q] != '=') continue;
+    ++q;
+    while (q < text.size() && IsBlank(text[q])) ++q;
+    if (q >= text.size()) return npos;
+    if (text[q] == '"' || text[q] == '\'') {
+      const std::size_t close = text.find(text[q], q + 1);
+      if (close == npos) return npos;
+      out.push_back({name, q + 1, close - q - 1});
+      p = close + 1;
+    } else {
+      const std::size_t start = q;
+      while (q < text.size() && !IsBlank(text[q]) && text[q] != '>') ++q;
+      out.push_back({name, start, q - start});
+      p = q;
+    }
+  }
+}
+
+// Which attribute of which tag holds what.
+enum class TValueKind { None, Style, Srcset, Url };
+
+TValueKind KindOf(std::string_view tag, std::string_view attribute) {
+  if (EqualsFolded(attribute, "style")) return TValueKind::Style;
+  const bool img = EqualsFolded(tag, "img");
+  const bool source = EqualsFolded(tag, "source");
+  if (EqualsFolded(attribute, "srcset"))
+    return img || source ? TValueKind::Srcset : TValueKind::None;
+  if (EqualsFolded(attribute, "src"))
+    return source || EqualsFolded(tag, "video") || EqualsFolded(tag, "audio") ||
+                   EqualsFolded(tag, "track")
+               ? TValueKind::Url
+               : TValueKind::None;
+  if (EqualsFolded(attribute, "poster") && EqualsFolded(tag, "video")) return TValueKind::Url;
+  return TValueKind::None;
+}
+
+void ScanTags(TScan& scan) {
+  const std::string_view text = scan.text;
+  std::vector<TAttribute> attributes;
+  std::size_t i = 0;
+  while ((i = text.find('<', i)) != npos) {
+    if (text.compare(i, 4, "<!--") == 0) {
+      const std::size_t end = text.find("-->", i + 4);
+      if (end == npos) return;
+      i = end + 3;
+      continue;
+    }
+    const std::size_t nameStart = i + 1;
+    if (nameStart >= text.size() || !IsLetter(text[nameStart])) {
+      i = nameStart;
+      continue;
+    }
+    std::size_t nameEnd = nameStart;
+    while (nameEnd < text.size() && !IsBlank(text[nameEnd]) && text[nameEnd] != '>' &&
+           text[nameEnd] != '/')
+      ++nameEnd;
+    const std::string_view tag = text.substr(nameStart, nameEnd - nameStart);
+    const std::size_t tagEnd = ReadAttributes(text, nameEnd, attributes);
+    if (tagEnd == npos) return;
+
+    // The same refusal as the tag scans: a tag holding a refused string yields nothing.
+    const bool refused = scan.taker.Rejected(text.substr(nameStart, tagEnd - nameStart));
+    scan.inTag = true;
+    for (const TAttribute& a : attributes) {
+      if (refused) break;
+      switch (KindOf(tag, a.Name)) {
+        case TValueKind::Style:
+          scan.Css(a.ValuePos, a.ValueLen, true);
+          break;
+        case TValueKind::Srcset:
+          scan.Srcset(a.ValuePos, a.ValueLen);
+          break;
+        case TValueKind::Url:
+          scan.Link(a.ValuePos, a.ValueLen, scan.links.Media);
+          break;
+        case TValueKind::None:
+          break;
+      }
+    }
+    scan.inTag = false;
+    i = tagEnd + 1;
+    const bool style = EqualsFolded(tag, "style");
+    if (style || EqualsFolded(tag, "script")) {
+      const std::size_t close = FindFolded(text, style ? "</style" : "</script", i);
+      if (close == npos) return;
+      if (style) scan.Css(i, close - i, false);
+      i = close;
+    }
+  }
+}
+
+}  // namespace
+
+void ScanStyleSheet(TTask& task, std::string_view sheetUrl, std::string& css,
+                    TStyleMediaLinks& links) {
+  TScan scan{TLinkTaker(task, sheetUrl, links), TRewriter(css), links, css, {}, {}, false};
+  scan.Css(0, css.size(), false);
+  scan.rewriter.Finish(css);
+}
+
+void ScanStyleAndMedia(TTask& task, std::string_view baseUrl, std::string& page,
+                       TStyleMediaLinks& links) {
+  TScan scan{TLinkTaker(task, baseUrl, links), TRewriter(page), links, page, {}, {}, false};
+  ScanTags(scan);
+  scan.rewriter.Finish(page);
+}
+
+std::vector<TExtendUrlRec> ScanStyleAndMediaLinks(TTask& task, std::string_view pageUrl,
+                                                  std::string_view baseUrl, std::string& text,
+                                                  const TExtendUrlRec& page,
+                                                  std::int32_t pageIndex) {
+  std::vector<TExtendUrlRec> records;
+  if (page.ContentKind == KindScript || HasExtIn(pageUrl, ScriptExts)) return records;
+  TStyleMediaLinks links;
+  if (HasExtIn(SplitUrl(pageUrl).File, ".css;"))
+    ScanStyleSheet(task, pageUrl, text, links);
+  else
+    ScanStyleAndMedia(task, baseUrl, text, links);
+  if (!EmbeddedAllowed(task)) return records;
+  for (const std::string& url : links.Styles) {
+    TExtendUrlRec rec = LinkRecord(TLinkGroup::Embedded, url, page, pageIndex);
+    rec.ContentKind = ClassifyExt(SplitUrl(url).File);
+    records.push_back(rec);
+  }
+  for (const std::string& url : links.Media)
+    records.push_back(LinkRecord(TLinkGroup::Embedded, url, page, pageIndex));
+  return records;
+}
+
+}  // namespace qm
