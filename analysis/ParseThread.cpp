@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "analysis/JsClass.h"
+#include "analysis/StyleMediaLinks.h"
 #include "config/Setting.h"
 #include "platform/Files.h"
 #include "platform/Pacing.h"
@@ -241,6 +242,12 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   ScanIFrames(task_, baseUrl, docText_, links_, scratch_);
   ScanMetaRefresh(task_, baseUrl, docText_, links_, scratch_);
   RecordLinks(TLinkGroup::PagePart, rec, index, added);
+
+  // Style sheet links, srcset and media tags, recorded before the anchors look them up.
+  if (StyleAndMediaLinks)
+    for (const TExtendUrlRec& link :
+         ScanStyleAndMediaLinks(task_, pageUrl, baseUrl, docText_, rec, index))
+      AddLink(link, added);
 
   // Script calls that open pages or move the document.
   if (rec.ContentKind == KindScript) {

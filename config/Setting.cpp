@@ -14,6 +14,8 @@ constexpr std::string_view kMainSection = "主要设置";
 constexpr std::string_view kUpdateSection = "更新设置";
 constexpr std::string_view kCookiesSection = "Cookies设置";
 constexpr std::string_view kRejectStringsKey = "特殊字符串";
+constexpr std::string_view kLinksSection = "链接设置";
+constexpr std::string_view kStyleAndMediaKey = "样式表和媒体链接";
 
 std::string& ChosenSettingsFile() {
   static std::string fileName;
@@ -110,6 +112,7 @@ void ResetSettings() {
   UseSystemCookies = true;
   RejectStringsOn = true;
   RejectStrings.Assign({"cookies.asp?", "&action="});
+  StyleAndMediaLinks = true;
   AutoUpdateNonPages = true;
 }
 
@@ -128,7 +131,8 @@ void SetSettingsFile(std::string fileName) {
 }
 
 std::vector<TSettingEntry> SettingsEntries() {
-  const std::string main(kMainSection), update(kUpdateSection), cookies(kCookiesSection);
+  const std::string main(kMainSection), update(kUpdateSection), cookies(kCookiesSection),
+      links(kLinksSection);
   return {
       {main, "下载内容", FormatInt(DefaultContent)},
       {main, "下载范围", FormatInt(DefaultScope)},
@@ -141,6 +145,7 @@ std::vector<TSettingEntry> SettingsEntries() {
       {cookies, "使用系统Cookies", FormatBool(UseSystemCookies)},
       {cookies, "是否拒绝包含特殊字符串的URL", FormatBool(RejectStringsOn)},
       {cookies, std::string(kRejectStringsKey), JoinRejectStrings(RejectStrings.Items())},
+      {links, std::string(kStyleAndMediaKey), FormatBool(StyleAndMediaLinks)},
   };
 }
 
@@ -165,6 +170,8 @@ void LoadSettings() {
     const std::string joined = ini.ReadString(kCookiesSection, kRejectStringsKey, "");
     if (!joined.empty()) RejectStrings.Assign(SplitRejectStrings(joined));
   }
+  if (ini.SectionExists(kLinksSection))
+    ReadBool(ini, kLinksSection, kStyleAndMediaKey, StyleAndMediaLinks);
 }
 
 void SaveSettings() {

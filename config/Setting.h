@@ -38,6 +38,9 @@ inline std::atomic<bool> UpdatePagesOnly{true};
 inline std::atomic<bool> UseSystemCookies{true};
 inline std::atomic<bool> RejectStringsOn{true};
 inline TSettingStrings RejectStrings{"cookies.asp?", "&action="};
+// Links in style sheets, <style> blocks and style attributes, srcset and media tags are taken
+// too; off, a page yields exactly the links of the classic tag scans.
+inline std::atomic<bool> StyleAndMediaLinks{true};
 // "自动更新非网页文件": on at every start and never stored in the file.
 inline std::atomic<bool> AutoUpdateNonPages{true};
 

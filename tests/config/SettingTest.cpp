@@ -30,7 +30,9 @@ constexpr const char* kStartFile =
     "[Cookies设置]\r\n"
     "使用系统Cookies=1\r\n"
     "是否拒绝包含特殊字符串的URL=1\r\n"
-    "特殊字符串=cookies.asp?;&action=\r\n";
+    "特殊字符串=cookies.asp?;&action=\r\n"
+    "[链接设置]\r\n"
+    "样式表和媒体链接=1\r\n";
 
 class SettingTest : public ::testing::Test {
  protected:
@@ -161,7 +163,27 @@ TEST_F(SettingTest, SavingKeepsUnknownKeysAndTheFileOrder) {
             "下载范围=1\r\n图片位置=0\r\n下载层数=-1\r\n"
             "[更新设置]\r\n不更新静态网页=1\r\n不更新错误文件=1\r\n只更新网页文件=1\r\n"
             "[Cookies设置]\r\n使用系统Cookies=1\r\n是否拒绝包含特殊字符串的URL=1\r\n"
-            "特殊字符串=cookies.asp?;&action=\r\n");
+            "特殊字符串=cookies.asp?;&action=\r\n"
+            "[链接设置]\r\n样式表和媒体链接=1\r\n");
+}
+
+TEST_F(SettingTest, StyleAndMediaLinksIsASwitchOfItsOwnSectionOnByDefault) {
+  LoadSettings();
+  EXPECT_TRUE(StyleAndMediaLinks);
+  // The key counts only in its own section.
+  WriteUtf8File("[主要设置]\r\n样式表和媒体链接=0\r\n");
+  LoadSettings();
+  EXPECT_TRUE(StyleAndMediaLinks);
+  WriteUtf8File("[链接设置]\r\n样式表和媒体链接=0\r\n");
+  LoadSettings();
+  EXPECT_FALSE(StyleAndMediaLinks);
+  SaveSettings();
+  ResetSettings();
+  EXPECT_TRUE(StyleAndMediaLinks);
+  LoadSettings();
+  EXPECT_FALSE(StyleAndMediaLinks);
+  EXPECT_NE(GbkToUtf8(ReadFileBytes(file)).find("[链接设置]\r\n样式表和媒体链接=0\r\n"),
+            std::string::npos);
 }
 
 TEST_F(SettingTest, AnUnwritableFileReachesTheCallerAsUnableToWrite) {
