@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   nginx-light
+  python3  # the generated-site benchmark (bench/style_site)
   qt6-base-dev fonts-noto-cjk  # the window and its Chinese texts
   libqt6svg6  # draws the SVG pictures of the window and its dialogs
   debian-reference-en  # real pages for the link scanner benchmark
