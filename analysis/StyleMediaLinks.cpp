@@ -230,7 +230,8 @@ std::size_t ReadAttributes(std::string_view text, std::size_t at, std::vector<TA
 // Which attribute of which tag holds what.
 enum class TValueKind { None, Style, Srcset, Url };
 
-TValueKind KindOf(std::string_view tag, std::string_view attribute) {
+// `imgSrc`: the src of an img tag is taken here too (see SrcHiddenBySrcset).
+TValueKind KindOf(std::string_view tag, std::string_view attribute, bool imgSrc) {
   if (EqualsFolded(attribute, "style")) return TValueKind::Style;
   const bool img = EqualsFolded(tag, "img");
   const bool source = EqualsFolded(tag, "source");
@@ -238,11 +239,23 @@ TValueKind KindOf(std::string_view tag, std::string_view attribute) {
     return img || source ? TValueKind::Srcset : TValueKind::None;
   if (EqualsFolded(attribute, "src"))
     return source || EqualsFolded(tag, "video") || EqualsFolded(tag, "audio") ||
-                   EqualsFolded(tag, "track")
+                   EqualsFolded(tag, "track") || (img && imgSrc)
                ? TValueKind::Url
                : TValueKind::None;
   if (EqualsFolded(attribute, "poster") && EqualsFolded(tag, "video")) return TValueKind::Url;
   return TValueKind::None;
+}
+
+// The image scan decides by the first "src" in the text of an "<img " tag; when that is the name
+// of a srcset written before src, it passes the whole tag over and its src would stay as written.
+bool SrcHiddenBySrcset(std::string_view text, std::size_t nameStart, std::size_t nameEnd) {
+  if (!EqualsFolded(text.substr(nameStart, nameEnd - nameStart), "img") || nameEnd >= text.size() ||
+      text[nameEnd] != ' ')
+    return false;
+  const std::size_t gt = text.find('>', nameEnd);
+  const std::string_view tagText = text.substr(nameEnd + 1, gt == npos ? npos : gt - nameEnd - 1);
+  const std::size_t first = FindFolded(tagText, "src", 0);
+  return first != npos && FindFolded(tagText.substr(first, 6), "srcset", 0) == 0;
 }
 
 void ScanTags(TScan& scan) {
@@ -272,9 +285,10 @@ void ScanTags(TScan& scan) {
     // The same refusal as the tag scans: a tag holding a refused string yields nothing.
     const bool refused = scan.taker.Rejected(text.substr(nameStart, tagEnd - nameStart));
     scan.inTag = true;
+    const bool imgSrc = SrcHiddenBySrcset(text, nameStart, nameEnd);
     for (const TAttribute& a : attributes) {
       if (refused) break;
-      switch (KindOf(tag, a.Name)) {
+      switch (KindOf(tag, a.Name, imgSrc)) {
         case TValueKind::Style:
           scan.Css(a.ValuePos, a.ValueLen, true);
           break;

@@ -95,6 +95,36 @@ TEST_F(StyleMediaScanTest, SrcsetCandidatesKeepTheirDescriptors) {
                                 "http://h/d/w.webp", "http://h/w2.webp", "http://h/w.jpg"}));
 }
 
+TEST_F(StyleMediaScanTest, ImgSrcHiddenBySrcsetIsTakenWithIt) {
+  // The image scan passes over an img tag whose first "src" is a srcset written before src; the
+  // src is then taken here. Where the image scan reads the src, it is left to that scan.
+  const std::string page =
+      "<img srcset=\"/i/a.png 1x, /i/a2.png 2x\" src=\"/i/a.png\">"
+      "<img src=\"/i/b.png\" srcset=\"/i/b2.png 2x\">"
+      "<img alt=\"x\" data-src=\"/i/c.png\" srcset=\"/i/c2.png 2x\" src=\"/i/c.png\">";
+  EXPECT_EQ(Page(page),
+            "<img srcset=\"../i/a.png 1x, ../i/a2.png 2x\" src=\"../i/a.png\">"
+            "<img src=\"/i/b.png\" srcset=\"../i/b2.png 2x\">"
+            "<img alt=\"x\" data-src=\"/i/c.png\" srcset=\"../i/c2.png 2x\" src=\"/i/c.png\">");
+  EXPECT_EQ(found.Media, Links({"http://h/i/a.png", "http://h/i/a2.png", "http://h/i/b2.png",
+                                "http://h/i/c2.png"}));
+
+  // Together with the image scan every src and srcset ends up local, each once; a src the image
+  // scan passes over for another reason (here the first "src" is inside "data-src") stays.
+  std::string both = page;
+  TLinkList images;
+  task.Script->Prepare(&task, task.StartUrl, kPage, both);
+  ScanImages(task, kPage, both, images, scratch);
+  found = {};
+  EXPECT_EQ(Page(both),
+            "<img srcset=\"../i/a.png 1x, ../i/a2.png 2x\" src=\"../i/a.png\">"
+            "<img src=\"../i/b.png\" srcset=\"../i/b2.png 2x\">"
+            "<img alt=\"x\" data-src=\"/i/c.png\" srcset=\"../i/c2.png 2x\" src=\"/i/c.png\">");
+  EXPECT_EQ(images, Links({"http://h/i/b.png"}));
+  EXPECT_EQ(found.Media, Links({"http://h/i/a.png", "http://h/i/a2.png", "http://h/i/b2.png",
+                                "http://h/i/c2.png"}));
+}
+
 TEST_F(StyleMediaScanTest, MediaAndTrackSources) {
   EXPECT_EQ(Page("<video controls src=\"/v/m.mp4\" poster=p.jpg><source src=\"m.webm\">"
                  "<track kind=subtitles src='/t/sub.vtt'></video><AUDIO SRC=\"http://h/a.mp3\">"
