@@ -127,6 +127,10 @@ def page(base, sec, folder, s, f, p, dead):
     parts.append('<img src="../../img/photo/%02d.jpg" alt="photo" '
                  'srcset="../../img/photo/%02d.jpg 1x, /img/photo/%02d@2x.jpg 2x">'
                  % (photo, photo, photo))
+    if p % 5 == 1:
+        # srcset before a root-relative src
+        parts.append('<img srcset="/img/photo/%02d@2x.jpg 2x" src="/img/photo/%02d.jpg">'
+                     % (photo, photo))
     if p == 11 and (s, f) == (7, 3):
         parts.append('<img srcset="/img/photo/gone@2x.jpg 2x" alt="gone">')
         dead.append((rel, "/img/photo/gone@2x.jpg"))
