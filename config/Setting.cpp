@@ -16,6 +16,9 @@ constexpr std::string_view kCookiesSection = "Cookies设置";
 constexpr std::string_view kRejectStringsKey = "特殊字符串";
 constexpr std::string_view kLinksSection = "链接设置";
 constexpr std::string_view kStyleAndMediaKey = "样式表和媒体链接";
+constexpr std::string_view kHttpsSection = "HTTPS设置";
+constexpr std::string_view kVerifyKey = "验证服务器证书";
+constexpr std::string_view kExtraCaKey = "附加CA证书文件";
 
 std::string& ChosenSettingsFile() {
   static std::string fileName;
@@ -95,6 +98,16 @@ void TSettingStrings::Clear() {
   items_.clear();
 }
 
+std::string TSettingText::Get() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return text_;
+}
+
+void TSettingText::Set(std::string text) {
+  std::lock_guard<std::mutex> guard(lock_);
+  text_ = std::move(text);
+}
+
 std::size_t TSettingStrings::Count() const {
   std::lock_guard<std::mutex> guard(lock_);
   return items_.size();
@@ -113,6 +126,8 @@ void ResetSettings() {
   RejectStringsOn = true;
   RejectStrings.Assign({"cookies.asp?", "&action="});
   StyleAndMediaLinks = true;
+  VerifyCertificates = true;
+  ExtraCaFile.Set("");
   AutoUpdateNonPages = true;
 }
 
@@ -132,7 +147,7 @@ void SetSettingsFile(std::string fileName) {
 
 std::vector<TSettingEntry> SettingsEntries() {
   const std::string main(kMainSection), update(kUpdateSection), cookies(kCookiesSection),
-      links(kLinksSection);
+      links(kLinksSection), https(kHttpsSection);
   return {
       {main, "下载内容", FormatInt(DefaultContent)},
       {main, "下载范围", FormatInt(DefaultScope)},
@@ -146,6 +161,8 @@ std::vector<TSettingEntry> SettingsEntries() {
       {cookies, "是否拒绝包含特殊字符串的URL", FormatBool(RejectStringsOn)},
       {cookies, std::string(kRejectStringsKey), JoinRejectStrings(RejectStrings.Items())},
       {links, std::string(kStyleAndMediaKey), FormatBool(StyleAndMediaLinks)},
+      {https, std::string(kVerifyKey), FormatBool(VerifyCertificates)},
+      {https, std::string(kExtraCaKey), ExtraCaFile.Get()},
   };
 }
 
@@ -172,6 +189,10 @@ void LoadSettings() {
   }
   if (ini.SectionExists(kLinksSection))
     ReadBool(ini, kLinksSection, kStyleAndMediaKey, StyleAndMediaLinks);
+  if (ini.SectionExists(kHttpsSection)) {
+    ReadBool(ini, kHttpsSection, kVerifyKey, VerifyCertificates);
+    ExtraCaFile.Set(ini.ReadString(kHttpsSection, kExtraCaKey, ExtraCaFile.Get()));
+  }
 }
 
 void SaveSettings() {

@@ -26,6 +26,17 @@ class TSettingStrings {
   std::vector<std::string> items_;
 };
 
+// One text that other threads read while the main thread may replace it.
+class TSettingText {
+ public:
+  std::string Get() const;
+  void Set(std::string text);
+
+ private:
+  mutable std::mutex lock_;
+  std::string text_;
+};
+
 // Start values, before the settings file is read.
 inline std::atomic<std::int32_t> DefaultContent{1};  // 1 pages and images, 0 pages, -1 all
 inline std::atomic<std::int32_t> DefaultScope{1};    // 0 site, 1 host, 2 directory
@@ -41,6 +52,10 @@ inline TSettingStrings RejectStrings{"cookies.asp?", "&action="};
 // Links in style sheets, <style> blocks and style attributes, srcset and media tags are taken
 // too; off, a page yields exactly the links of the classic tag scans.
 inline std::atomic<bool> StyleAndMediaLinks{true};
+// https:// servers: whether their certificates are checked (turned off only to copy a site with a
+// self-signed certificate), and a PEM file of CAs trusted besides the system's store.
+inline std::atomic<bool> VerifyCertificates{true};
+inline TSettingText ExtraCaFile;
 // "自动更新非网页文件": on at every start and never stored in the file.
 inline std::atomic<bool> AutoUpdateNonPages{true};
 

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 
 namespace qm {
@@ -110,6 +112,38 @@ std::int64_t ContentLengthOf(const std::string& value) {
   char* end = nullptr;
   const long long n = std::strtoll(value.c_str(), &end, 10);
   return (end && *end == '\0' && n > 0) ? n : 0;
+}
+
+std::string ReadTextFile(const std::string& path, bool& ok) {
+  std::ifstream in(path, std::ios::binary);
+  ok = static_cast<bool>(in);
+  return ok ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())
+            : std::string();
+}
+
+// The CA file libcurl uses when told nothing (the system's store).
+std::string DefaultCaFile(CURL* handle) {
+  char* path = nullptr;
+  if (curl_easy_getinfo(handle, CURLINFO_CAINFO, &path) == CURLE_OK && path && *path) return path;
+  return "/etc/ssl/certs/ca-certificates.crt";
+}
+
+// A certificate problem or a failed handshake, in words a user can act on.
+std::string TlsFailureText(CURLcode rc, std::string_view detail) {
+  constexpr std::string_view kProblem = "SSL certificate problem: ";
+  if (const std::size_t at = detail.find(kProblem); at != std::string_view::npos)
+    detail.remove_prefix(at + kProblem.size());
+  if (detail.empty()) detail = curl_easy_strerror(rc);
+  if (rc == CURLE_PEER_FAILED_VERIFICATION)
+    return "Server certificate rejected: " + std::string(detail);
+  return "Secure connection failed: " + std::string(detail);
+}
+
+bool IsTlsFailure(CURLcode rc) {
+  return rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_SSL_CONNECT_ERROR ||
+         rc == CURLE_SSL_CACERT_BADFILE || rc == CURLE_SSL_CERTPROBLEM || rc == CURLE_SSL_CIPHER ||
+         rc == CURLE_SSL_ISSUER_ERROR || rc == CURLE_SSL_PINNEDPUBKEYNOTMATCH ||
+         rc == CURLE_SSL_INVALIDCERTSTATUS;
 }
 
 int SetSocketBuffers(void* clientp, curl_socket_t fd, curlsocktype) {
@@ -258,6 +292,7 @@ void THttpClient::CopySettingsFrom(const THttpClient& other) {
   SendBufferSize = other.SendBufferSize;
   UserAgent = other.UserAgent;
   Limits = other.Limits;
+  Tls = other.Tls;
   OnRedirect = other.OnRedirect;
   OnWorkBegin = other.OnWorkBegin;
   OnWork = other.OnWork;
@@ -326,6 +361,29 @@ void THttpClient::ConfigureHandle() {
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBodyData);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+  ConfigureTls();
+}
+
+void THttpClient::ConfigureTls() {
+  if (appliedTls_ && *appliedTls_ == Tls) return;
+  CURL* h = static_cast<CURL*>(curl_);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, Tls.VerifyPeer ? 1L : 0L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, Tls.VerifyPeer ? 2L : 0L);
+  if (Tls.ExtraCaFile.empty()) {
+    curl_easy_setopt(h, CURLOPT_CAINFO_BLOB, nullptr);
+  } else {
+    // The extra CAs are trusted besides, not instead of, the system's store.
+    bool ok = false;
+    const std::string extra = ReadTextFile(Tls.ExtraCaFile, ok);
+    if (!ok) throw EHttpTlsError("Cannot read the extra CA file " + Tls.ExtraCaFile);
+    bool systemOk = false;
+    std::string bundle = ReadTextFile(DefaultCaFile(h), systemOk);
+    bundle += '\n';
+    bundle += extra;
+    curl_blob blob{bundle.data(), bundle.size(), CURL_BLOB_COPY};
+    curl_easy_setopt(h, CURLOPT_CAINFO_BLOB, &blob);
+  }
+  appliedTls_ = Tls;
 }
 
 void THttpClient::PerformOne(Exchange& ex) {
@@ -346,6 +404,9 @@ void THttpClient::PerformOne(Exchange& ex) {
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, ex.ErrorText);
 
   const CURLcode rc = curl_easy_perform(h);
+  long opened = 0;
+  if (curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &opened) == CURLE_OK)
+    connectionsOpened_ += opened;
 
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
@@ -368,6 +429,7 @@ void THttpClient::PerformOne(Exchange& ex) {
   if (ex.AbortedByUs) throw EHttpAborted("Transfer aborted");
   if (ex.OverCap)
     throw EHttpError("Response body larger than " + std::to_string(Limits.MaxBodyBytes) + " bytes");
+  if (IsTlsFailure(rc)) throw EHttpTlsError(TlsFailureText(rc, ex.ErrorText));
   std::string message = curl_easy_strerror(rc);
   if (ex.ErrorText[0]) message += std::string(": ") + ex.ErrorText;
   throw EHttpError(message);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,6 +31,13 @@ class EHttpProtocolError : public EHttpError {
   EHttpProtocolError(int code, const std::string& statusLine)
       : EHttpError(statusLine), Code(code) {}
   int Code;
+};
+
+// The server's certificate was refused (expired, unknown issuer, wrong name...) or no secure
+// connection could be made. The message names the reason.
+class EHttpTlsError : public EHttpError {
+ public:
+  using EHttpError::EHttpError;
 };
 
 // The transfer was stopped by Abort() or the abort check.
@@ -68,6 +76,16 @@ struct THttpLimits {
   std::int64_t MaxBodyBytes = 64LL * 1024 * 1024;
 };
 
+// How https:// servers are checked. By default the certificate chain must lead to a CA of the
+// system's store and name the host.
+struct TTlsOptions {
+  bool VerifyPeer = true;
+  // A PEM file of further CAs trusted besides the system's store; none when empty.
+  std::string ExtraCaFile;
+
+  bool operator==(const TTlsOptions&) const = default;
+};
+
 class THttpClient {
  public:
   static constexpr std::string_view kUserAgent =
@@ -89,8 +107,8 @@ class THttpClient {
   THttpClient& operator=(const THttpClient&) = delete;
 
   // Copies the template settings of another client: redirect following, buffer sizes,
-  // User-Agent, the event handlers, the stop query and the limits. Nothing else (no headers, no
-  // tag, no AbortCheck).
+  // User-Agent, the event handlers, the stop query, the limits and the TLS options. Nothing else
+  // (no headers, no tag, no AbortCheck).
   void CopySettingsFrom(const THttpClient& other);
 
   // ---- requests (blocking; raise EHttpError and its subclasses) ----
@@ -104,6 +122,7 @@ class THttpClient {
   long SendBufferSize = 10240;
   std::string UserAgent{kUserAgent};
   THttpLimits Limits;
+  TTlsOptions Tls;
   RedirectHandler OnRedirect;
   WorkBeginHandler OnWorkBegin;
   WorkHandler OnWork;
@@ -135,6 +154,9 @@ class THttpClient {
   const THttpResponse& Response() const { return response_; }
   // The URL the last request ended at (after the redirects it followed).
   const std::string& FinalUrl() const { return finalUrl_; }
+  // Connections this client has opened so far. The connection to a server is kept open and
+  // reused by the next request, so a worker normally opens one per host (and scheme).
+  std::int64_t ConnectionsOpened() const { return connectionsOpened_; }
 
   // ---- routing and control ----
   // Task index (high 16 bits) and worker index (low 16 bits); read by the event handlers.
@@ -157,11 +179,16 @@ class THttpClient {
   void Perform(const std::string& url, bool head, std::string* body);
   void PerformOne(Exchange& ex);
   void ConfigureHandle();
+  void ConfigureTls();
   std::vector<std::string> RequestHeaderLines() const;
 
   void* curl_ = nullptr;  // CURL*
   THttpResponse response_;
   std::string finalUrl_;
+  std::int64_t connectionsOpened_ = 0;
+  // The TLS options the handle holds; reapplied only when they change, since the CA bundle is
+  // read from disk.
+  std::optional<TTlsOptions> appliedTls_;
   std::vector<std::pair<std::string, std::string>> extraHeaders_;
   std::atomic<std::uint32_t> tag_{0};
   std::atomic<bool> abort_{false};

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <utility>
 
+#include "config/Setting.h"
 #include "engine/TaskRegistry.h"
 #include "platform/Pacing.h"
 #include "task/HttpWork.h"
@@ -76,6 +77,9 @@ THttpClient& HttpTemplate() {
 std::unique_ptr<THttpClient> MakeHttpClient() {
   auto client = std::make_unique<THttpClient>();
   client->CopySettingsFrom(HttpTemplate());
+  // Read per run, so a changed setting holds from the next run on.
+  client->Tls.VerifyPeer = VerifyCertificates;
+  client->Tls.ExtraCaFile = ExtraCaFile.Get();
   return client;
 }
 
@@ -108,8 +112,11 @@ void IdHTTP1Redirect(THttpClient& sender, std::string& location) {
   location = resolved;
   // A redirect back to the requested URL itself (a cookie round trip) moves nothing.
   if (resolved == current) return;
-  WriteStub(RedirectStubPath(task->Folder, current),
-            RedirectStubPage(RelativeLocalPath(resolved, current)));
+  // A move to the other scheme (or port) of the same URL leads to the same local file: a stub
+  // there would refresh to itself and could overwrite the target's copy.
+  const std::string stubPath = RedirectStubPath(task->Folder, current);
+  if (stubPath != LocalPathOf(task->Folder, resolved))
+    WriteStub(stubPath, RedirectStubPage(RelativeLocalPath(resolved, current)));
   const bool created = task->FindUrl(resolved) < 0;
   task->RedirectUrl(current, resolved);
   // Every hop is recorded for the requested URL, so an entry the previous hop created is left

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev libcpp-httplib-dev
+  libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl ca-certificates
   nginx-light
   python3  # the generated-site benchmark (bench/style_site)
   qt6-base-dev fonts-noto-cjk  # the window and its Chinese texts

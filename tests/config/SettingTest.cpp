@@ -32,7 +32,10 @@ constexpr const char* kStartFile =
     "是否拒绝包含特殊字符串的URL=1\r\n"
     "特殊字符串=cookies.asp?;&action=\r\n"
     "[链接设置]\r\n"
-    "样式表和媒体链接=1\r\n";
+    "样式表和媒体链接=1\r\n"
+    "[HTTPS设置]\r\n"
+    "验证服务器证书=1\r\n"
+    "附加CA证书文件=\r\n";
 
 class SettingTest : public ::testing::Test {
  protected:
@@ -151,6 +154,25 @@ TEST_F(SettingTest, MissingOrBadKeysAndSectionsKeepTheCurrentValues) {
   EXPECT_EQ(RejectStrings.Count(), 2u);  // missing value keeps the list
 }
 
+TEST_F(SettingTest, HttpsKeysAreReadAndWrittenInTheirOwnSection) {
+  WriteUtf8File("[HTTPS设置]\r\n验证服务器证书=0\r\n附加CA证书文件=/etc/我的/ca.pem\r\n");
+  LoadSettings();
+  EXPECT_FALSE(VerifyCertificates);
+  EXPECT_EQ(ExtraCaFile.Get(), "/etc/我的/ca.pem");
+  // A file without the section keeps verification on and names no extra file.
+  ResetSettings();
+  WriteUtf8File("[HTTPS设置]\r\n验证服务器证书=x\r\n");
+  LoadSettings();
+  EXPECT_TRUE(VerifyCertificates);
+  EXPECT_EQ(ExtraCaFile.Get(), "");
+  VerifyCertificates = false;
+  ExtraCaFile.Set("/tmp/ca.pem");
+  SaveSettings();
+  EXPECT_NE(GbkToUtf8(ReadFileBytes(file))
+                .find("[HTTPS设置]\r\n验证服务器证书=0\r\n附加CA证书文件=/tmp/ca.pem\r\n"),
+            std::string::npos);
+}
+
 TEST_F(SettingTest, SavingKeepsUnknownKeysAndTheFileOrder) {
   WriteUtf8File(
       "[其他]\r\n备注=保留\r\n"
@@ -164,7 +186,8 @@ TEST_F(SettingTest, SavingKeepsUnknownKeysAndTheFileOrder) {
             "[更新设置]\r\n不更新静态网页=1\r\n不更新错误文件=1\r\n只更新网页文件=1\r\n"
             "[Cookies设置]\r\n使用系统Cookies=1\r\n是否拒绝包含特殊字符串的URL=1\r\n"
             "特殊字符串=cookies.asp?;&action=\r\n"
-            "[链接设置]\r\n样式表和媒体链接=1\r\n");
+            "[链接设置]\r\n样式表和媒体链接=1\r\n"
+            "[HTTPS设置]\r\n验证服务器证书=1\r\n附加CA证书文件=\r\n");
 }
 
 TEST_F(SettingTest, StyleAndMediaLinksIsASwitchOfItsOwnSectionOnByDefault) {

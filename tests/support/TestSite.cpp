@@ -1,5 +1,7 @@
 #include "support/TestSite.h"
 
+#include <stdexcept>
+
 namespace qm::test {
 
 std::string HttpDate(std::time_t t) {
@@ -26,21 +28,38 @@ SiteResource RedirectOf(std::string target) {
   return r;
 }
 
-TestSite::TestSite() {
-  server_.Get(".*",
-              [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); });
-  port_ = server_.bind_to_any_port("127.0.0.1");
-  thread_ = std::thread([this] { server_.listen_after_bind(); });
-  while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
+  Start();
+}
+
+TestSite::TestSite(const TlsServerFiles& tls)
+    : server_(std::make_unique<httplib::SSLServer>(tls.CertFile.c_str(), tls.KeyFile.c_str())),
+      tls_(true) {
+  if (!server_->is_valid()) throw std::runtime_error("the TLS test server cannot load its key");
+  server_->set_keep_alive_max_count(1000000);
+  Start();
+}
+
+void TestSite::Start() {
+  server_->Get(".*",
+               [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); });
+  port_ = server_->bind_to_any_port("127.0.0.1");
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 TestSite::~TestSite() {
-  server_.stop();
+  server_->stop();
   thread_.join();
 }
 
 std::string TestSite::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
+}
+
+long TestSite::TlsHandshakes() const {
+  if (!tls_) return 0;
+  return SSL_CTX_sess_accept(static_cast<httplib::SSLServer&>(*server_).ssl_context());
 }
 
 void TestSite::Put(const std::string& path, SiteResource resource) {

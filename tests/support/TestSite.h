@@ -7,11 +7,14 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/TlsCertificates.h"
 
 namespace qm::test {
 
@@ -83,10 +86,18 @@ struct SiteRequest {
 
 class TestSite {
  public:
+  // A plain HTTP site.
   TestSite();
+  // The same site over HTTPS with the given certificate; connections are kept open as long as
+  // the client wants (no cap on requests per connection).
+  explicit TestSite(const TlsServerFiles& tls);
   ~TestSite();
 
+  // "http://127.0.0.1:PORT" + path, or "https://..." for a TLS site.
   std::string Url(const std::string& path) const;
+  int Port() const { return port_; }
+  // TLS handshakes the server has accepted so far (0 for a plain site).
+  long TlsHandshakes() const;
   void Put(const std::string& path, SiteResource resource);
   // Called on the server thread after a GET of `path` was answered (to stop a task halfway).
   void OnGet(const std::string& path, std::function<void(int getCount)> hook);
@@ -96,9 +107,11 @@ class TestSite {
   int Count(const std::string& method, const std::string& path) const;
 
  private:
+  void Start();
   void Handle(const httplib::Request& req, httplib::Response& res);
 
-  httplib::Server server_;
+  std::unique_ptr<httplib::Server> server_;
+  bool tls_ = false;
   int port_ = 0;
   std::thread thread_;
   mutable std::mutex mutex_;
