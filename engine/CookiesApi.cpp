@@ -134,22 +134,53 @@ std::string JoinCookies(const TCookieList& list) {
   return out;
 }
 
-void SetCookieHeader(THttpClient& client, const TCookieList& list) {
+std::string JoinCookiesExcept(const TCookieList& list, const TCookieNames& secure) {
+  std::string out;
+  for (const std::string& line : list) {
+    const std::string_view text = Trim(line);
+    if (secure.count(std::string(text.substr(0, text.find('='))))) continue;
+    if (!out.empty()) out += "; ";
+    out += text;
+  }
+  return out;
+}
+
+void SetCookieHeader(THttpClient& client, const TCookieList& list, const TCookieNames& secure) {
   // An empty list leaves a header set earlier in place.
   if (list.empty()) return;
   client.SetExtraHeader("Cookie", JoinCookies(list));
+  client.SetPlainHttpCookie(JoinCookiesExcept(list, secure));
 }
 
-bool MergeSetCookies(const THttpResponse& response, TCookieList& list) {
+namespace {
+
+// True when one of the attributes after the first ";" of a Set-Cookie value is "Secure".
+bool MarksSecure(std::string_view value) {
+  std::size_t semi = value.find(';');
+  while (semi != std::string_view::npos) {
+    value.remove_prefix(semi + 1);
+    semi = value.find(';');
+    const std::string_view attribute = Trim(value.substr(0, semi));
+    if (Upper(attribute) == "SECURE") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool MergeSetCookies(const THttpResponse& response, TCookieList& list,
+                     std::vector<std::pair<std::string, bool>>* secureFlags) {
   bool found = false;
   for (const std::string& line : response.RawHeaders) {
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
     if (Upper(Trim(std::string_view(line).substr(0, colon))) != "SET-COOKIE") continue;
     found = true;
-    std::string_view cookie = std::string_view(line).substr(colon + 1);
-    cookie = Trim(cookie.substr(0, cookie.find(';')));
+    const std::string_view value = std::string_view(line).substr(colon + 1);
+    const std::string_view cookie = Trim(value.substr(0, value.find(';')));
     ParseCookiePair(cookie, list);
+    if (secureFlags && cookie.find('=') != std::string_view::npos)
+      secureFlags->emplace_back(Trim(cookie.substr(0, cookie.find('='))), MarksSecure(value));
   }
   return found;
 }
@@ -160,7 +191,8 @@ std::string CookieStorePath() {
   return std::string(home && *home ? home : ".") + "/.config/quillmoss/cookies.txt";
 }
 
-std::string StoreCookiesFor(const std::string& storePath, const std::string& url) {
+std::string StoreCookiesFor(const std::string& storePath, const std::string& url,
+                            TCookieNames* secure) {
   UrlParts target;
   if (!ParseUrlParts(url, target)) return {};
   std::ifstream in(storePath, std::ios::binary);
@@ -181,16 +213,18 @@ std::string StoreCookiesFor(const std::string& storePath, const std::string& url
     if (f.size() < 7) continue;
     if (!DomainMatches(target.Host, std::string(f[0]), Upper(f[1]) == "TRUE")) continue;
     if (!PathMatches(target.Path, f[2])) continue;
-    if (Upper(f[3]) == "TRUE" && !target.Secure) continue;
+    const bool secureOnly = Upper(f[3]) == "TRUE";
+    if (secureOnly && !target.Secure) continue;
     const long long expires = std::atoll(std::string(f[4]).c_str());
     if (expires != 0 && expires < now) continue;  // 0: a session cookie
     SetCookieValue(found, f[5], f[6]);
+    if (secure && secureOnly) secure->insert(std::string(f[5]));
   }
   return JoinCookies(found);
 }
 
-void LoadSystemCookies(const std::string& url, TCookieList& list) {
-  const std::string cookies = StoreCookiesFor(CookieStorePath(), url);
+void LoadSystemCookies(const std::string& url, TCookieList& list, TCookieNames* secure) {
+  const std::string cookies = StoreCookiesFor(CookieStorePath(), url, secure);
   if (!cookies.empty()) ParseCookieString(cookies, list);
 }
 

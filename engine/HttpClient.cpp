@@ -301,6 +301,8 @@ void THttpClient::CopySettingsFrom(const THttpClient& other) {
 }
 
 void THttpClient::SetExtraHeader(const std::string& name, const std::string& value) {
+  // A Cookie header set directly goes to every scheme alike.
+  if (EqualsNoCase(name, "Cookie")) plainHttpCookie_.reset();
   if (value.empty()) {
     RemoveExtraHeader(name);
     return;
@@ -315,6 +317,7 @@ void THttpClient::SetExtraHeader(const std::string& name, const std::string& val
 }
 
 void THttpClient::RemoveExtraHeader(const std::string& name) {
+  if (EqualsNoCase(name, "Cookie")) plainHttpCookie_.reset();
   std::erase_if(extraHeaders_, [&](const auto& h) { return EqualsNoCase(h.first, name); });
 }
 
@@ -324,7 +327,7 @@ std::string THttpClient::ExtraHeader(const std::string& name) const {
   return {};
 }
 
-std::vector<std::string> THttpClient::RequestHeaderLines() const {
+std::vector<std::string> THttpClient::RequestHeaderLines(bool https) const {
   // libcurl writes Host itself, first; every other line is ours, in this order.
   std::vector<std::string> lines;
   lines.push_back("Accept: " + std::string(kAccept));
@@ -335,7 +338,13 @@ std::vector<std::string> THttpClient::RequestHeaderLines() const {
     if (RangeEnd != 0) range += std::to_string(RangeEnd);
     lines.push_back(range);
   }
-  for (const auto& [name, value] : extraHeaders_) lines.push_back(name + ": " + value);
+  for (const auto& [name, value] : extraHeaders_) {
+    if (!https && plainHttpCookie_ && EqualsNoCase(name, "Cookie")) {
+      if (!plainHttpCookie_->empty()) lines.push_back(name + ": " + OneLine(*plainHttpCookie_));
+      continue;
+    }
+    lines.push_back(name + ": " + value);
+  }
   return lines;
 }
 
@@ -395,7 +404,9 @@ void THttpClient::PerformOne(Exchange& ex) {
   else
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
   curl_slist* headers = nullptr;
-  for (const std::string& line : RequestHeaderLines())
+  const bool https =
+      ex.Url.size() > 8 && EqualsNoCase(std::string_view(ex.Url).substr(0, 8), "https://");
+  for (const std::string& line : RequestHeaderLines(https))
     headers = curl_slist_append(headers, line.c_str());
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(h, CURLOPT_HEADERDATA, &ex);

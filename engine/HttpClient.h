@@ -142,6 +142,11 @@ class THttpClient {
   void SetExtraHeader(const std::string& name, const std::string& value);
   void RemoveExtraHeader(const std::string& name);
   std::string ExtraHeader(const std::string& name) const;  // empty when not set
+  // The "Cookie" value for requests to http:// URLs when it differs from the one set as extra
+  // header (the cookies marked Secure left out); no Cookie header there when it is empty.
+  // Requests to https:// URLs carry the extra header's value.
+  void SetPlainHttpCookie(std::string value) { plainHttpCookie_ = std::move(value); }
+  void ClearPlainHttpCookie() { plainHttpCookie_.reset(); }
   const std::vector<std::pair<std::string, std::string>>& ExtraHeaders() const {
     return extraHeaders_;
   }
@@ -180,7 +185,7 @@ class THttpClient {
   void PerformOne(Exchange& ex);
   void ConfigureHandle();
   void ConfigureTls();
-  std::vector<std::string> RequestHeaderLines() const;
+  std::vector<std::string> RequestHeaderLines(bool https) const;
 
   void* curl_ = nullptr;  // CURL*
   THttpResponse response_;
@@ -190,6 +195,7 @@ class THttpClient {
   // read from disk.
   std::optional<TTlsOptions> appliedTls_;
   std::vector<std::pair<std::string, std::string>> extraHeaders_;
+  std::optional<std::string> plainHttpCookie_;
   std::atomic<std::uint32_t> tag_{0};
   std::atomic<bool> abort_{false};
 };

@@ -85,7 +85,11 @@ void TTaskThread::Execute() {
     ~ClientRelease() { self->ReleaseClient(); }
   } release{this};
 
-  if (UseSystemCookies) LoadSystemCookies(task_.GetRawUrl(0), cookieList_);
+  if (UseSystemCookies) {
+    TCookieNames secure;
+    LoadSystemCookies(task_.GetRawUrl(0), cookieList_, &secure);
+    for (const std::string& name : secure) task_.SetCookieSecure(name, true);
+  }
 
   for (;;) {
     const std::int32_t position = static_cast<std::int32_t>(position_.load());
@@ -276,7 +280,9 @@ bool TTaskThread::HeadEntry(std::int32_t entry) {
   const THttpResponse& response = client_->Response();
   expectedSize_ = response.ContentLength;
   lastModified_ = response.LastModified;
-  if (MergeSetCookies(response, cookieList_)) {
+  std::vector<std::pair<std::string, bool>> secureFlags;
+  if (MergeSetCookies(response, cookieList_, &secureFlags)) {
+    for (const auto& [name, secure] : secureFlags) task_.SetCookieSecure(name, secure);
     result = true;
     task_.SetCookies(entry, JoinCookies(cookieList_));
   }
@@ -314,7 +320,7 @@ bool TTaskThread::GetEntry(std::int32_t entry) {
   if (task_.GetStatus(entry) != InProgress) return false;
   try {
     ForceDirs(FolderOf(localFile_));
-    if (!cookieList_.empty()) SetCookieHeader(*client_, cookieList_);
+    if (!cookieList_.empty()) SetCookieHeader(*client_, cookieList_, task_.SecureCookieNames());
     PacedSleep(50);
     SetRefererOf(entry);
 
@@ -533,7 +539,7 @@ bool TTaskThread::RetryFires() {
 void TTaskThread::InheritCookies(std::int32_t entry) {
   std::string inherited;
   if (task_.FindInheritedCookies(entry, inherited)) ParseCookieString(inherited, cookieList_);
-  if (!cookieList_.empty()) SetCookieHeader(*client_, cookieList_);
+  if (!cookieList_.empty()) SetCookieHeader(*client_, cookieList_, task_.SecureCookieNames());
 }
 
 void TTaskThread::SetCurrentUrl(const std::string& url) {

@@ -331,6 +331,19 @@ bool TTask::SetCookies(std::int32_t index, const std::string& text) {
   return true;
 }
 
+void TTask::SetCookieSecure(const std::string& name, bool secure) {
+  TLockGuard guard(TableLock);
+  if (secure)
+    secureCookieNames_.insert(name);
+  else
+    secureCookieNames_.erase(name);
+}
+
+std::set<std::string> TTask::SecureCookieNames() const {
+  TLockGuard guard(TableLock);
+  return secureCookieNames_;
+}
+
 bool TTask::FindInheritedCookies(std::int32_t index, std::string& cookies) {
   TLockGuard guard(TableLock);
   const auto size = static_cast<std::int32_t>(std::min(Urls.size(), UrlFlags.size()));

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,11 @@ class TTask {
   bool UpdatePending(std::int32_t index, bool includeErrors);
   bool SetCookies(std::int32_t index, const std::string& text);
   bool FindInheritedCookies(std::int32_t index, std::string& cookies);
+  // Cookies a server marked Secure, by name, for every worker of the task (the per-entry cookie
+  // strings carry names and values only): such cookies go only with https requests. The latest
+  // Set-Cookie of a name decides.
+  void SetCookieSecure(const std::string& name, bool secure);
+  std::set<std::string> SecureCookieNames() const;
   void Restart();
 
   // ---- state changes (no table lock) ----
@@ -141,7 +147,8 @@ class TTask {
   void RefreshListItem(TDateTime now = Now());
 
  private:
-  struct LookupIndex;  // in-memory index beside the stored tree links
+  std::set<std::string> secureCookieNames_;  // under TableLock
+  struct LookupIndex;                        // in-memory index beside the stored tree links
   std::unique_ptr<LookupIndex> index_;
   // Lookup tree (callers hold TableLock).
   std::int32_t FindDirChild(std::int32_t node, std::string_view name);

@@ -64,6 +64,45 @@ TEST(CookieHeader, EmptyListLeavesAnEarlierHeaderInPlace) {
   EXPECT_NE(requests[1].find("\r\nCookie: a=1; b=2\r\n"), std::string::npos);
 }
 
+TEST(CookieList, SetCookieLinesReportWhichCookiesAreSecure) {
+  THttpResponse response;
+  response.RawHeaders = {"Set-Cookie: sid=x; Path=/; Secure",
+                         "Set-Cookie: pub=1",
+                         "set-cookie: t=2;SECURE;HttpOnly",
+                         "Set-Cookie: n=3; SecureX; Path=/s",
+                         "Set-Cookie: secure=4",
+                         "Set-Cookie: flag; Secure"};
+  TCookieList list;
+  std::vector<std::pair<std::string, bool>> flags;
+  EXPECT_TRUE(MergeSetCookies(response, list, &flags));
+  EXPECT_EQ(list, (TCookieList{"sid=x", "pub=1", "t=2", "n=3", "secure=4"}));
+  const std::vector<std::pair<std::string, bool>> expected = {
+      {"sid", true}, {"pub", false}, {"t", true}, {"n", false}, {"secure", false}};
+  EXPECT_EQ(flags, expected);
+  EXPECT_EQ(JoinCookiesExcept(list, {"sid", "t"}), "pub=1; n=3; secure=4");
+  EXPECT_EQ(JoinCookiesExcept(TCookieList{" s=1 ", "a=2"}, {"s"}), "a=2");
+  EXPECT_EQ(JoinCookiesExcept(list, {}), JoinCookies(list));
+}
+
+TEST(CookieHeader, SecureCookiesStayOffPlainHttpRequests) {
+  test::RawHttpServer server(
+      [](const std::string&) { return test::RawHttpServer::Answer("HTTP/1.1 200 OK", {}, ""); });
+  THttpClient client;
+  SetCookieHeader(client, TCookieList{"a=1", "s=2"}, {"s"});
+  EXPECT_EQ(client.ExtraHeader("Cookie"), "a=1; s=2");  // what https requests carry
+  client.Head(server.BaseUrl() + "/1");
+  SetCookieHeader(client, TCookieList{"s=2"}, {"s"});
+  client.Head(server.BaseUrl() + "/2");
+  // A header set directly goes everywhere.
+  client.SetExtraHeader("Cookie", "x=1");
+  client.Head(server.BaseUrl() + "/3");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_NE(requests[0].find("\r\nCookie: a=1\r\n"), std::string::npos) << requests[0];
+  EXPECT_EQ(requests[1].find("Cookie"), std::string::npos) << requests[1];
+  EXPECT_NE(requests[2].find("\r\nCookie: x=1\r\n"), std::string::npos) << requests[2];
+}
+
 class CookieStore : public ::testing::Test {
  protected:
   std::string WriteStore(const std::string& text) {
@@ -96,6 +135,9 @@ TEST_F(CookieStore, MatchesHostPathSchemeAndExpiry) {
             "site=1; cart=9; hidden=h");
   EXPECT_EQ(StoreCookiesFor(store, "http://WWW.Example.test:8080/shopping"), "site=1; hidden=h");
   EXPECT_EQ(StoreCookiesFor(store, "https://www.example.test/"), "site=1; secure=s; hidden=h");
+  TCookieNames secure;
+  StoreCookiesFor(store, "https://www.example.test/", &secure);
+  EXPECT_EQ(secure, (TCookieNames{"secure"}));
   EXPECT_EQ(StoreCookiesFor(store, "http://example.test/"), "site=1; exact=e");
   EXPECT_EQ(StoreCookiesFor(store, "http://badexample.test/"), "");
   EXPECT_EQ(StoreCookiesFor(store, "not a url"), "");

@@ -122,6 +122,23 @@ TEST_F(HttpsRunTest, ARedirectToTheOtherSchemeOfASavedPageLeavesItsCopyWhole) {
   EXPECT_EQ(ReadFileBytes(HostFile(task, "/a.html")), "<p>the page</p>");
 }
 
+TEST_F(HttpsRunTest, ASecureCookieGoesOnlyToHttpsPages) {
+  secure_.Put("/index.html",
+              PageOf("<a href=\"a.html\">a</a><a href=\"" + site_.Url("/b.html") + "\">b</a>")
+                  .Cookie("sid=s1; Path=/; Secure")
+                  .Cookie("pub=p1; Path=/"));
+  secure_.Put("/a.html", PageOf("<p>A</p>"));
+  site_.Put("/b.html", PageOf("<p>B</p>"));
+  NewTaskAt(secure_.Url("/index.html"));
+  RunToEnd();
+  const auto secureGets = secure_.Requests("GET", "/a.html");
+  ASSERT_EQ(secureGets.size(), 1u);
+  EXPECT_EQ(secureGets[0].Cookie, "sid=s1; pub=p1");
+  const auto plain = site_.Requests();
+  ASSERT_EQ(plain.size(), 2u);  // HEAD and GET of b.html
+  for (const SiteRequest& r : plain) EXPECT_EQ(r.Cookie, "pub=p1") << r.Method;
+}
+
 TEST_F(HttpsRunTest, AnUntrustedCertificateFailsCleanlyAndIsAcceptedWithVerificationOff) {
   TestSite untrusted(certs_.SelfSignedCertificate("self"));
   untrusted.Put("/index.html", PageOf("<p>self-signed</p>"));
