@@ -78,7 +78,7 @@ copy() {  # copy NAME SWITCH
   end=$(date +%s.%N)
   echo "== links in style sheets and media tags: $([ "$switch" = 1 ] && echo on || echo off)"
   echo "mirror time: $(python3 -c "print(round($end - $start, 1))") s with $THREADS threads"
-  grep -a -A1 "任务结束" "$WORK/$name.log" | tail -n 2 || true
+  grep -a "错误文件" "$WORK/$name.log" | tail -n 1 || true
   python3 "$HERE/check.py" "$WORK/site" "$WORK/$name/127.0.0.1" "$WORK/dead.txt"
 }
 status=0
