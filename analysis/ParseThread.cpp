@@ -43,6 +43,7 @@ ParseThread::ParseThread(TTask& task, bool updateRun)
       updateRun_(updateRun),
       saveRoot_(task.Folder.empty() ? std::string(".\\") : task.Folder) {
   task_.AnalysisDone = false;
+  WakeOnTerminate(&task_.Changes);
   Start();
 }
 
@@ -77,7 +78,8 @@ void ParseThread::Execute() {
     const std::int32_t state = task_.State.load();
     if (state > Paused) return;
     if (state == Paused) {
-      PacedSleep(1000);
+      // Idle until resumed or stopped, looking again every 1000 ms.
+      task_.Changes.WaitUntil(1000, [&] { return Terminated() || task_.State.load() != Paused; });
       continue;
     }
     task_.AnalysisDone = false;
@@ -87,19 +89,23 @@ void ParseThread::Execute() {
 
     const auto pos = static_cast<std::int32_t>(position_.load());
     if (task_.GetKind(pos) != 0) {
-      const std::int32_t status = task_.GetStatus(pos);
-      if (status == NotDownloaded || status == InProgress ||
-          (updateRun_ && task_.UpdatePending(pos, !NoUpdateErrors))) {
-        // The walk never passes an entry that is still to be fetched.
-        PacedSleep(100);
+      const auto toBeFetched = [&] {
+        const std::int32_t status = task_.GetStatus(pos);
+        return status == NotDownloaded || status == InProgress ||
+               (updateRun_ && task_.UpdatePending(pos, !NoUpdateErrors));
+      };
+      if (toBeFetched()) {
+        // The walk never passes an entry that is still to be fetched. It looks again when the
+        // entry has moved on or a page is queued (every 100 ms at most).
+        task_.Changes.WaitUntil(100, [&] { return WalkInterrupted() || !toBeFetched(); });
         continue;
       }
-      if (status == Downloaded) {
+      if (task_.GetStatus(pos) == Downloaded) {
         Analyse(pos);
         // A page that waits for its script file is analysed again before the walk moves on, so
         // that no page is left behind unanalysed.
         if (task_.GetStatus(pos) == Downloaded) {
-          PacedSleep(100);
+          task_.Changes.WaitUntil(100, [&] { return WalkInterrupted() || !ScriptComing(); });
           continue;
         }
       }
@@ -109,6 +115,16 @@ void ParseThread::Execute() {
   task_.AnalysisDone = true;
   docText_.clear();
   docText_.shrink_to_fit();
+}
+
+bool ParseThread::WalkInterrupted() {
+  return Terminated() || task_.State.load() != Running || task_.AnalysisQueued();
+}
+
+bool ParseThread::ScriptComing() {
+  if (scriptEntry_ < 0) return false;
+  const std::int32_t status = task_.GetStatus(task_.ResolveIndex(scriptEntry_));
+  return status == NotDownloaded || status == InProgress;
 }
 
 bool ParseThread::AddLink(const TExtendUrlRec& rec, std::int32_t& added) {
@@ -153,6 +169,7 @@ void ParseThread::Analyse(std::int32_t index) {
   if (task_.GetStatus(index) != Downloaded) return;
   std::int32_t added = 0;
   scriptFileUrl_.clear();
+  scriptEntry_ = -1;
   markSaved_ = true;
 
   const TExtendUrlRec rec = task_.CopyRecord(index);
@@ -265,16 +282,21 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   ScanAreas(task_, baseUrl, docText_, links_, task_.Scope, scratch_);
   if (!scriptFileUrl_.empty()) {
     // The script's body lies at the local file of the URL its entry finally resolved to.
-    const std::int32_t scriptEntry = task_.FindUrl(scriptFileUrl_);
-    const std::string scriptUrl = scriptEntry >= 0 ? task_.GetUrl(scriptEntry) : scriptFileUrl_;
+    scriptEntry_ = task_.FindUrl(scriptFileUrl_);
+    const std::string scriptUrl = scriptEntry_ >= 0 ? task_.GetUrl(scriptEntry_) : scriptFileUrl_;
     const std::string scriptTmp = NativePath(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
-    if (!FileExists(scriptTmp)) PacedSleep(3000);
+    // Wait (3000 ms at most) while the script is on its way.
+    if (!FileExists(scriptTmp)) {
+      task_.Changes.WaitUntil(3000, [&] {
+        return Terminated() || task_.State.load() > Paused || !ScriptComing() ||
+               FileExists(scriptTmp);
+      });
+    }
     if (FileExists(scriptTmp)) {
       script.ScanScriptFile(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
-    } else if (scriptEntry >= 0) {
+    } else if (ScriptComing()) {
       // Wait for a script still on its way; one that failed or will never come is given up.
-      const std::int32_t status = task_.GetStatus(task_.ResolveIndex(scriptEntry));
-      if (status == NotDownloaded || status == InProgress) markSaved_ = false;
+      markSaved_ = false;
     }
   }
   script.ApplyFunctions(links_);

@@ -39,6 +39,10 @@ class ParseThread : public TThread {
   void RecordLinks(TLinkGroup group, const TExtendUrlRec& page, std::int32_t index,
                    std::int32_t& added);
   void RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t index, std::int32_t& added);
+  // The walk's waits end early on these: stop, pause, termination, a page queued.
+  bool WalkInterrupted();
+  // The page's script file (scriptEntry_) is still to be fetched.
+  bool ScriptComing();
   bool AddLink(const TExtendUrlRec& rec, std::int32_t& added);
   void Fail(std::int32_t index, const char* prefix, const std::string& message,
             const char* urlLabel, const std::string& rawUrl, std::int32_t status);
@@ -53,7 +57,8 @@ class ParseThread : public TThread {
   std::string docText_;   // the page text being scanned and rewritten
   TLinkList links_;       // links returned by one group of scanners
   TScanScratch scratch_;
-  std::string scriptFileUrl_;  // the page's script file, remembered by the script group
+  std::string scriptFileUrl_;      // the page's script file, remembered by the script group
+  std::int32_t scriptEntry_ = -1;  // its entry, -1 when it is not in the table
   bool markSaved_ = true;
 };
 

@@ -9,6 +9,7 @@
 #include "cli/TerminalWindow.h"
 #include "engine/RunSupervisor.h"
 #include "manager/TaskManager.h"
+#include "platform/Thread.h"
 #include "task/HttpWork.h"
 #include "task/Task.h"
 
@@ -73,7 +74,7 @@ int DriveRun(TTaskManager& manager, TerminalWindow& window) {
   auto started = std::chrono::steady_clock::now();
   TTask* shown = manager.CurrentTask();
   bool stopped = false;
-  int tick = 0;
+  auto lastShown = std::chrono::steady_clock::now();
   while (RunsActive()) {
     if (g_interrupts > 0 && !stopped) {
       stopped = true;
@@ -91,11 +92,14 @@ int DriveRun(TTaskManager& manager, TerminalWindow& window) {
       shown = task;
       started = std::chrono::steady_clock::now();
     }
-    if (task && window.ProgressShown() && ++tick % 5 == 0) {
-      window.ShowProgressLine(
-          ProgressLine(manager, *task, std::chrono::steady_clock::now() - started));
+    const auto now = std::chrono::steady_clock::now();
+    if (task && window.ProgressShown() && now - lastShown >= std::chrono::milliseconds(500)) {
+      lastShown = now;
+      window.ShowProgressLine(ProgressLine(manager, *task, now - started));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Woken when a thread ends; every 100 ms anyway for Ctrl-C and the progress line.
+    TThread::EndedSignal().WaitUntilReal(std::chrono::milliseconds(100),
+                                         [] { return !RunsActive(); });
   }
   JoinAllRuns();
   window.FinishProgressLine();

@@ -17,7 +17,7 @@ TMasterTaskThread::~TMasterTaskThread() {
 
 // The end-of-run report, Complete unless stopped, and the hand-over to the next task.
 void TMasterTaskThread::OnLoopEnded() {
-  RunEpilogue(task());
+  RunEpilogue(task(), [this] { return Terminated(); });
 }
 
 }  // namespace qm

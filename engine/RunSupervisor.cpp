@@ -109,10 +109,11 @@ void EndOfRun(TTask& task) {
   window.AddLog(text);
 }
 
-void RunEpilogue(TTask& task) {
+void RunEpilogue(TTask& task, const std::function<bool()>& stopRequested) {
   Window().Synchronize([&] { EndOfRun(task); });
   if (task.State.load() != Stopped) task.MarkComplete();
-  PacedSleep(5000);
+  const auto stop = [&] { return stopRequested && stopRequested(); };
+  if (task.Changes.PauseUnless(5000, stop)) return;
   if (TNextTaskStarter* starter = g_starter.load())
     Window().Synchronize([&] { starter->StartNext(); });
 }

@@ -2,6 +2,8 @@
 // One run of a task from start to end: its threads (the master worker, the other workers and the
 // analysis thread), pause, resume and stop, and the end-of-run report the master makes before it
 // asks for the next task.
+#include <functional>
+
 namespace qm {
 
 class TTask;
@@ -25,8 +27,10 @@ void ResumeRun(TTask& task);
 void StopRun(TTask& task);
 
 // The master's epilogue, on the master's own thread once its walk has ended: the end-of-run
-// report on the main thread, Complete unless stopped, a 5000 ms pause, the next task.
-void RunEpilogue(TTask& task);
+// report on the main thread, Complete unless stopped, a 5000 ms pause, the next task. A stop
+// request (stopRequested() turning true; the task's change signal is notified) cuts the pause
+// short and no next task is started.
+void RunEpilogue(TTask& task, const std::function<bool()>& stopRequested = {});
 // The report itself (runs on the main thread): recount, task file, message box and log line.
 void EndOfRun(TTask& task);
 

@@ -68,6 +68,7 @@ TTaskThread::TTaskThread(TTask& task, bool updateRun, std::unique_ptr<THttpClien
   workerIndex_ = task_.RegisterWorker(this, client_.get());
   tag_ = MakeClientTag(task_.ManagerIndex, workerIndex_);
   client_->SetTag(tag_);
+  WakeOnTerminate(&task_.Changes);
   // Stop and termination also end a transfer under way (a pause lets it finish).
   client_->AbortCheck = [this] { return Terminated() || task_.State.load() == Stopped; };
   saveRoot_ = task_.Folder.empty() ? std::string(".\\") : task_.Folder;
@@ -98,7 +99,8 @@ void TTaskThread::Execute() {
     const std::int32_t state = task_.State.load();
     if (state > Paused) break;
     if (state == Paused) {
-      PacedSleep(1000);
+      // Idle until resumed or stopped, looking again every 1000 ms.
+      task_.Changes.WaitUntil(1000, [&] { return Terminated() || task_.State.load() != Paused; });
       continue;
     }
 
@@ -130,10 +132,12 @@ void TTaskThread::Execute() {
 
     // At the tail, wait for the analysis thread to add links or to declare the table finished.
     if (at + 1 >= task_.GetCount()) PacedSleep(10);
-    while (!task_.AnalysisDone.load() && task_.GetCount() <= at + 1) {
-      // A stopped task's analysis thread ends without declaring the table finished.
-      if (Terminated() || task_.State.load() > Paused) break;
-      PacedSleep(100);
+    // (A stopped task's analysis thread ends without declaring the table finished.)
+    const auto tailMoved = [&] {
+      return task_.AnalysisDone.load() || task_.GetCount() > at + 1 || Terminated() ||
+             task_.State.load() > Paused;
+    };
+    while (!task_.Changes.WaitUntil(100, tailMoved)) {
     }
     PacedSleep(10);
     position_ = at + 1;

@@ -18,10 +18,7 @@ double PacingFactor() {
 
 void PacedSleep(int ms) {
   const double real = ms * g_pacing.load();
-  if (real <= 0) {
-    std::this_thread::yield();
-    return;
-  }
+  if (real <= 0) return;
   std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(real * 1000.0)));
 }
 

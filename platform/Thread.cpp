@@ -1,5 +1,7 @@
 #include "platform/Thread.h"
 
+#include "platform/ChangeSignal.h"
+
 namespace qm {
 
 TThread::~TThread() {
@@ -23,6 +25,18 @@ void TThread::Run() {
     // A thread that ends through an error it did not catch just ends.
   }
   finished_.store(true);
+  EndedSignal().Notify();
+}
+
+TChangeSignal& TThread::EndedSignal() {
+  static TChangeSignal signal;
+  return signal;
+}
+
+void TThread::Terminate() {
+  terminated_.store(true);
+  Resume();
+  if (TChangeSignal* signal = wakeSignal_.load()) signal->Notify();
 }
 
 void TThread::Suspend() {

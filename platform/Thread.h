@@ -6,6 +6,8 @@
 
 namespace qm {
 
+class TChangeSignal;
+
 // A thread with a terminate request, suspend and resume, in the manner the engine's workers and
 // analysis thread expect. Suspension is cooperative: Suspend() called on the thread itself blocks
 // it until Resume(); called from another thread it takes effect at the thread's next
@@ -19,10 +21,8 @@ class TThread {
 
   // Starts Execute() on a new thread. Call once, after the derived object is fully built.
   void Start();
-  void Terminate() {
-    terminated_.store(true);
-    Resume();
-  }
+  // Also wakes the thread from a wait on the signal named by WakeOnTerminate.
+  void Terminate();
   bool Terminated() const { return terminated_.load(); }
   void Suspend();
   void Resume();
@@ -30,11 +30,15 @@ class TThread {
   // Waits until Execute() has returned; safe to call more than once.
   void WaitFor();
   bool Finished() const { return finished_.load(); }
+  // Notified whenever a thread's Execute() has returned (whoever waits for threads to end).
+  static TChangeSignal& EndedSignal();
 
  protected:
   virtual void Execute() = 0;
   // Blocks while the thread is suspended (and not terminated).
   void CheckSuspended();
+  // The signal the thread's waits use, so that a terminate request ends them at once.
+  void WakeOnTerminate(TChangeSignal* signal) { wakeSignal_.store(signal); }
 
  private:
   void Run();
@@ -46,6 +50,7 @@ class TThread {
   std::atomic<bool> terminated_{false};
   std::atomic<bool> suspended_{false};
   std::atomic<bool> finished_{false};
+  std::atomic<TChangeSignal*> wakeSignal_{nullptr};
   std::mutex suspendMutex_;
   std::condition_variable suspendCv_;
   std::mutex joinMutex_;

@@ -71,10 +71,12 @@ std::int32_t TTask::AddUrl(const TExtendUrlRec& rec) {
     slot.ParentId = -1;
     slot.PrevId = -1;
     slot.LastChildId = -1;
+    Changes.Notify();
     return -1;
   }
   LinkUrlNode(node, n);
   ++Total;
+  Changes.Notify();
   return n;
 }
 
@@ -169,6 +171,7 @@ bool TTask::SetStatus(std::int32_t index, std::int32_t status) {
   if (std::int32_t* now = CounterOf(*this, status)) ++*now;
   if (status == Saved) SavedBytes += rec.Size;
   rec.Status = status;
+  Changes.Notify();
   return true;
 }
 
@@ -242,6 +245,7 @@ std::int32_t TTask::RedirectRecord(std::int32_t index, std::string_view newUrl) 
   TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
   rec.RedirectId = target;
   rec.Status = Redirected;
+  Changes.Notify();
   return target;
 }
 
@@ -264,7 +268,13 @@ std::string TTask::ResolveBase(std::string_view url, bool& changed) {
 std::int32_t TTask::PushAnalysis(std::int32_t index) {
   TLockGuard guard(TableLock);
   AnalysisQueue.push_back(index);
+  Changes.Notify();
   return static_cast<std::int32_t>(AnalysisQueue.size()) - 1;
+}
+
+bool TTask::AnalysisQueued() {
+  TLockGuard guard(TableLock);
+  return !AnalysisQueue.empty();
 }
 
 std::int32_t TTask::PopAnalysis() {
@@ -288,6 +298,7 @@ bool TTask::SetChecked(std::int32_t index, bool value) {
   // An entry under update (kUpdating) counts as checked.
   if ((checked != 0) == value) return false;
   checked = value ? 1 : 0;
+  Changes.Notify();  // the update pass waits on this flag
   return true;
 }
 
@@ -302,6 +313,7 @@ bool TTask::BeginUpdate(std::int32_t index, bool includeErrors) {
   std::uint8_t& checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
   if (checked != 0) return false;
   checked = kUpdating;
+  Changes.Notify();
   return true;
 }
 
@@ -309,7 +321,10 @@ void TTask::EndUpdate(std::int32_t index) {
   TLockGuard guard(TableLock);
   if (index < 0 || index >= static_cast<std::int32_t>(UrlFlags.size())) return;
   std::uint8_t& checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
-  if (checked == kUpdating) checked = 1;
+  if (checked == kUpdating) {
+    checked = 1;
+    Changes.Notify();
+  }
 }
 
 bool TTask::UpdatePending(std::int32_t index, bool includeErrors) {

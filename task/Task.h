@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ChangeSignal.h"
 #include "platform/DateTime.h"
 #include "platform/Lock.h"
 #include "task/UrlRecord.h"
@@ -36,12 +37,16 @@ class TTask {
   TTask(const TTask&) = delete;
   TTask& operator=(const TTask&) = delete;
 
+  // Notified by every change the threads of a run wait for: an entry's status, a new record, the
+  // analysis queue, the update pass, AnalysisDone, State. Declared first: the values below use it.
+  TChangeSignal Changes;
+
   // ---- fields, in the program's declaration order ----
   bool InScript = false;          // true while the script-tag scan runs
   std::int32_t ManagerIndex = 0;  // index in the task manager's list
   std::string StartUrl;           // URL of record 0 after following redirects
   mutable TReentrantLock TableLock;
-  std::atomic<std::int32_t> State{Stopped};
+  TSignalledValue<std::int32_t> State{Changes, Stopped};
   bool Loaded = false;  // the URL table is in memory
   std::int32_t RunMode = RunNormal;
 
@@ -74,7 +79,7 @@ class TTask {
   std::vector<UrlFlagRec> UrlFlags;  // parallel to Urls, same length
   std::vector<std::int32_t> AnalysisQueue;
   std::vector<ExtraDirRec> ExtraDirs;
-  std::atomic<bool> AnalysisDone{false};
+  TSignalledValue<bool> AnalysisDone{Changes, false};
   std::int32_t Depth = -1;  // -1 unlimited
   std::int32_t Scope = ScopeHost;
   std::int32_t Content = ContentPagesAndImages;
@@ -108,6 +113,7 @@ class TTask {
   std::string ResolveBase(std::string_view url, bool& changed);
   std::int32_t PushAnalysis(std::int32_t index);
   std::int32_t PopAnalysis();
+  bool AnalysisQueued();
   bool IsChecked(std::int32_t index);
   bool SetChecked(std::int32_t index, bool value);
   // The update pass of an update run: BeginUpdate takes up an entry that was saved (or failed,

@@ -2,6 +2,8 @@
 // update runs and the scheduler's hand-over to the next task.
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <filesystem>
 
 #include "engine/RunSupervisor.h"
@@ -17,6 +19,36 @@ namespace {
 using namespace test;
 
 class RunTest : public RunFixture {};
+
+std::chrono::nanoseconds ProcessCpuTime() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
+}
+
+// At pacing 0 the workers at the end of the table and the analysis thread waiting for an entry
+// sleep until something changes: while one slow transfer runs, the process is nearly idle.
+TEST_F(RunTest, ThreadsWaitingForAnEventUseNoCpu) {
+  ThreadCount = 10;
+  site_.Put("/index.html", PageOf("<a href=\"slow.pdf\">slow</a>"));
+  site_.Put("/slow.pdf", FileOf(PatternBody(60000)).Slowly(10));  // about 600 ms
+  TTask& task = NewTask("/index.html");
+  window_.Synchronize([&] { manager_.StartNext(); });
+  const std::string url = site_.Url("/slow.pdf");
+  for (int i = 0; i < 5000; ++i) {
+    const std::int32_t entry = task.FindUrl(url);
+    if (entry >= 0 && task.GetStatus(entry) == InProgress) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const auto cpu0 = ProcessCpuTime();
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  const auto used = ProcessCpuTime() - cpu0;
+  // Eleven spinning threads would take both cores the whole time.
+  EXPECT_LT(used, std::chrono::milliseconds(80));
+  WaitForRuns();
+  EXPECT_EQ(task.GetStatus(task.FindUrl(url)), Saved);
+  EXPECT_EQ(task.State.load(), Complete);
+}
 
 TEST_F(RunTest, FullRunReportsAndSavesTheTaskFile) {
   const std::string index = "<img src=\"a.gif\"><a href=\"b.html\">b</a>";
