@@ -23,6 +23,7 @@ void TJsClass::Prepare(TTask* task, std::string_view startUrl, std::string_view 
 void TJsClass::Reset() {
   for (TFunctionRecord& record : Functions) record.Parts.clear();
   Functions.clear();
+  ForgetFunctionIndex();
   Vars.clear();
   varIndexData_ = nullptr;  // the next page may have as many variables at the same place
   varIndexSize_ = 0;
@@ -222,10 +223,23 @@ bool TJsClass::EvalExpr(TFunctionRecord& record) {
   return false;
 }
 
+void TJsClass::ForgetFunctionIndex() {
+  exprIndex_.clear();
+  exprIndexed_ = 0;
+}
+
 void TJsClass::AddFunction(const TFunctionRecord& record, bool done) {
-  if (!record.Expr.empty())
-    for (const TFunctionRecord& known : Functions)
-      if (known.Expr == record.Expr) return;
+  if (!record.Expr.empty()) {
+    // The expressions are looked up in a set (a page may record thousands of functions); the
+    // set may still hold expressions that records had before they were changed, so a hit is
+    // confirmed by the records themselves.
+    if (exprIndexed_ > Functions.size()) ForgetFunctionIndex();
+    for (; exprIndexed_ < Functions.size(); ++exprIndexed_)
+      exprIndex_.insert(Functions[exprIndexed_].Expr);
+    if (exprIndex_.count(record.Expr) != 0)
+      for (const TFunctionRecord& known : Functions)
+        if (known.Expr == record.Expr) return;
+  }
   Functions.push_back(record);
   Functions.back().Done = done ? 1 : 0;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace qm {
@@ -155,6 +156,9 @@ class TJsClass {
   bool ProcessFunctionCalls(TFunctionRecord& record, std::vector<std::string>& list);
   // Replaces the declarations of the changed variables in the page text.
   void WriteBackVars();
+  // To be called after the expressions of records in Functions were changed: AddFunction then
+  // builds its look-up set afresh.
+  void ForgetFunctionIndex();
 
  private:
   struct THeader {
@@ -173,6 +177,9 @@ class TJsClass {
   mutable std::unordered_map<std::string, std::int32_t> varIndex_;
   mutable std::size_t varIndexSize_ = 0;
   mutable const TVarRecord* varIndexData_ = nullptr;
+  // The expressions of Functions[0 .. exprIndexed_), for AddFunction's duplicate test.
+  std::unordered_set<std::string> exprIndex_;
+  std::size_t exprIndexed_ = 0;
 };
 
 }  // namespace qm

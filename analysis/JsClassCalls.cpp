@@ -1,14 +1,17 @@
 // Call sites: the functions of a script that pass a URL on to "window.open" or
 // "document.location", the calls of those functions and targets in the page, the URLs they open,
 // and the rewriting of the page so that the saved copy opens the local files.
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "analysis/JsClass.h"
 #include "analysis/JsClassText.h"
+#include "analysis/ManyPatterns.h"
 #include "task/Task.h"
 #include "url/UrlLib.h"
 
@@ -128,13 +131,17 @@ std::string TJsClass::ScanScript(std::string_view script, std::string_view targe
     from = close == npos ? at : close + 1;
   }
 
+  // Each new expression is replaced throughout the script, in record order.
+  std::vector<std::pair<std::string, std::string>> replacements;
   for (TFunctionRecord& record : Functions) {
     if (record.Expr.empty() || record.Done) continue;
     record.Output = RewriteExpr(record.Expr, record.Parts, record.Params);
-    if (!record.Output.empty()) result = ReplaceAll(result, record.Expr, record.Output);
+    if (!record.Output.empty()) replacements.emplace_back(record.Expr, record.Output);
     record.Done = 1;
   }
-  return result;
+  ForgetFunctionIndex();  // the expressions were cut by RewriteExpr
+  if (replacements.empty()) return result;
+  return ReplaceAllInTurn(script, replacements);
 }
 
 std::string TJsClass::ScanPageScripts(std::string_view target) {
@@ -195,25 +202,68 @@ namespace {
 
 bool ProcessDirect(TJsClass& js, const TFunctionRecord& record, UrlCollector& urls);
 bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls,
-                  std::set<std::string>& seen);
+                  std::set<std::string>& seen, const std::vector<std::size_t>* sites);
+
+// Fewer functions than this are looked for one by one.
+constexpr std::size_t kCallIndexFrom = 8;
+
+// Where the names of the functions with a URL expression occur in the page (ASCII case ignored,
+// as FindText finds them), found for all of them in one pass, so that a page with thousands of
+// functions is not read once per function.
+class TCallSites {
+ public:
+  bool Valid() const { return valid_; }
+  void Invalidate() {
+    valid_ = false;
+    byName_.clear();
+  }
+  void Build(std::string_view page, const std::vector<TFunctionRecord>& functions,
+             std::size_t first) {
+    valid_ = true;
+    std::vector<std::string> names;
+    for (std::size_t i = first; i < functions.size(); ++i)
+      if (!functions[i].Expr.empty() && !functions[i].FuncName.empty())
+        names.push_back(LowerCase(functions[i].FuncName));
+    if (names.size() < kCallIndexFrom) return;
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    const std::vector<std::string_view> patterns(names.begin(), names.end());
+    std::vector<std::vector<std::size_t>> hits;
+    if (!FindAllNoCase(page, patterns, hits)) return;
+    for (std::size_t i = 0; i < names.size(); ++i) byName_.emplace(names[i], std::move(hits[i]));
+  }
+  // The sites of `name`; nullptr when it was not indexed (the caller searches itself).
+  const std::vector<std::size_t>* Of(std::string_view name) const {
+    if (byName_.empty()) return nullptr;
+    const auto it = byName_.find(LowerCase(name));
+    return it == byName_.end() ? nullptr : &it->second;
+  }
+
+ private:
+  bool valid_ = false;
+  std::unordered_map<std::string, std::vector<std::size_t>> byName_;
+};
 
 }  // namespace
 
 bool TJsClass::ApplyFunctions(std::vector<std::string>& list) {
   UrlCollector urls(list);
+  TCallSites sites;
   for (std::size_t i = 0; i < Functions.size(); ++i) {
     if (Functions[i].FuncName.empty()) continue;
     if (Functions[i].Expr.empty()) {
-      ProcessDirect(*this, Functions[i], urls);
+      if (ProcessDirect(*this, Functions[i], urls)) sites.Invalidate();  // the page was rewritten
       continue;
     }
+    if (!sites.Valid() && PageText) sites.Build(*PageText, Functions, i);
     // A call that passes an expression re-evaluates the record (it becomes the function making
     // that call) and the calls of that function are visited. An expression that comes back
     // (recursion, a cycle of functions) is not followed again, and the chain has a bound.
     std::set<std::string> seen{Functions[i].Expr};
     for (int pass = 0; pass < kMaxReevaluations; ++pass)
-      if (ProcessCalls(*this, Functions[i], urls, seen)) break;
+      if (ProcessCalls(*this, Functions[i], urls, seen, sites.Of(Functions[i].FuncName))) break;
   }
+  ForgetFunctionIndex();  // re-evaluated records hold other expressions now
   WriteBackVars();
   return true;
 }
@@ -226,7 +276,9 @@ bool TJsClass::ProcessDirectCalls(const TFunctionRecord& record, std::vector<std
 bool TJsClass::ProcessFunctionCalls(TFunctionRecord& record, std::vector<std::string>& list) {
   UrlCollector urls(list);
   std::set<std::string> seen{record.Expr};
-  return ProcessCalls(*this, record, urls, seen);
+  const bool done = ProcessCalls(*this, record, urls, seen, nullptr);
+  ForgetFunctionIndex();
+  return done;
 }
 
 void TJsClass::WriteBackVars() {
@@ -317,15 +369,23 @@ bool ProcessDirect(TJsClass& js, const TFunctionRecord& record, UrlCollector& ur
 }
 
 bool ProcessCalls(TJsClass& js, TFunctionRecord& record, UrlCollector& urls,
-                  std::set<std::string>& seen) {
+                  std::set<std::string>& seen, const std::vector<std::size_t>* sites) {
   if (!js.PageText || record.FuncName.empty()) return true;
   const std::string& page = *js.PageText;
-  if (FindText(page, record.FuncName) == npos) return true;
+  // The occurrences of the name at or after a position: from the sites found beforehand, or
+  // searched for.
+  std::size_t site = 0;
+  const auto next = [&](std::size_t from) {
+    if (!sites) return FindText(page, record.FuncName, from);
+    while (site < sites->size() && (*sites)[site] < from) ++site;
+    return site < sites->size() ? (*sites)[site] : npos;
+  };
+  if (next(0) == npos) return true;
 
   HeaderReader reader(page);
   std::size_t from = 0;
   while (true) {
-    const std::size_t at = FindText(page, record.FuncName, from);
+    const std::size_t at = next(from);
     if (at == npos) break;
     TFunctionRecord call;
     if (reader.Read(at, call)) {
