@@ -166,6 +166,18 @@ void ParseThread::RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t in
 
 void ParseThread::Analyse(std::int32_t index) {
   const auto started = std::chrono::steady_clock::now();
+  // The worker that fetched the page handed its hold on the page's file over (or, for a page
+  // analysed again, nobody holds it): no download writes that file until it is saved. When a
+  // download of another form of the URL holds it, the page waits for a later pass; waiting here
+  // could wait for a page queued behind this one.
+  const std::string claimPath = LocalPathOf(saveRoot_, task_.GetUrl(index));
+  if (!task_.FileClaims.TryAcquire(claimPath, index)) {
+    task_.Changes.WaitUntil(
+        100, [&] { return WalkInterrupted() || !task_.FileClaims.HeldByOther(claimPath, index); });
+    return;
+  }
+  TLocalFileClaim claim(task_.FileClaims);
+  claim.Adopt(claimPath, index);
   if (task_.GetStatus(index) != Downloaded) return;
   std::int32_t added = 0;
   scriptFileUrl_.clear();

@@ -58,6 +58,8 @@ void StartTaskThreads(TTask& task, bool updateRun) {
   run->Task = &task;
   // Running before any thread starts: a thread that saw the task still stopped would end at once.
   task.MarkRunning();
+  // Holds handed to an analysis thread that ended early died with that run.
+  task.FileClaims.Clear();
   const int threads = std::clamp(ThreadCount.load(), 1, 10);
   auto master = std::make_unique<TMasterTaskThread>(task, updateRun, MakeHttpClient());
   task.MasterThread = master.get();

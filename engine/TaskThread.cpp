@@ -63,7 +63,7 @@ TTaskThread::TTaskThread(TTask& task, bool updateRun, std::unique_ptr<THttpClien
 
 TTaskThread::TTaskThread(TTask& task, bool updateRun, std::unique_ptr<THttpClient> client,
                          TDeferStart)
-    : task_(task), client_(std::move(client)), updateRun_(updateRun) {
+    : task_(task), client_(std::move(client)), updateRun_(updateRun), fileClaim_(task.FileClaims) {
   task_.AnalysisDone = false;
   workerIndex_ = task_.RegisterWorker(this, client_.get());
   tag_ = MakeClientTag(task_.ManagerIndex, workerIndex_);
@@ -161,6 +161,16 @@ void TTaskThread::ReleaseClient() {
 // One entry of a normal run
 
 void TTaskThread::DownloadEntry(std::int32_t entry) {
+  // Whatever happens below, the hold on a local file ends with the entry (unless handed over).
+  struct HoldEnd {
+    TLocalFileClaim& claim;
+    ~HoldEnd() { claim.Release(); }
+  } holdEnd{fileClaim_};
+  // The HEAD may write a redirect stub at the requested URL's file.
+  if (!HoldLocalFile(LocalPathOf(saveRoot_, task_.GetRawUrl(entry)), entry)) {
+    task_.SetStatus(entry, NotDownloaded);
+    return;
+  }
   InheritCookies(entry);
 
   if (task_.IsChecked(entry) && lastHeadEntry_ == entry) {
@@ -185,6 +195,11 @@ void TTaskThread::DownloadEntry(std::int32_t entry) {
     }
     if (LocalFileIsCurrent(entry, ",%s已存在,且是最新的，不需下载,%s")) return;
     LogPlain(Line(entry, ",正在下载%s文件大小%" PRId64 "字节", currentUrl_.c_str(), expectedSize_));
+  }
+  // The body goes to the file of the URL the entry resolved to.
+  if (!HoldLocalFile(localFile_, resolved_)) {
+    task_.SetStatus(resolved_, NotDownloaded);
+    return;
   }
 
   if (GetEntry(resolved_)) {
@@ -216,6 +231,11 @@ void TTaskThread::UpdateEntry(std::int32_t entry) {
     }
   }
 
+  struct HoldEnd {
+    TLocalFileClaim& claim;
+    ~HoldEnd() { claim.Release(); }
+  } holdEnd{fileClaim_};
+  if (!HoldLocalFile(LocalPathOf(saveRoot_, task_.GetRawUrl(entry)), entry)) return;
   InheritCookies(entry);
   if (!HeadEntry(entry)) return;  // HeadEntry has logged and marked the failure
 
@@ -232,6 +252,7 @@ void TTaskThread::UpdateEntry(std::int32_t entry) {
 
   LogPlain(Line(entry, "正在更新%s文件大小%" PRId64 "字节,%s", currentUrl_.c_str(), expectedSize_,
                 dateText.c_str()));
+  if (!HoldLocalFile(localFile_, resolved_)) return;
   task_.SetStatus(resolved_, InProgress);
   // The resource changed: a temporary file left from its previous version must not be resumed.
   DeleteFileAt(NativePath(localFile_ + ".tmp"));
@@ -445,10 +466,27 @@ void TTaskThread::FollowRedirectAfterGet(std::int32_t entry) {
   const std::string oldTmp = localFile_ + ".tmp";
   const TSplitUrl split = SplitUrl(newUrl);
   const std::string newLocal = LocalPathOf(saveRoot_, newUrl);
+  // The new file is taken while the old one is still held, and without waiting (two workers
+  // moving into each other's files would wait for ever).
+  if (newLocal != localFile_ && !task_.FileClaims.TryAcquire(newLocal, resolved_))
+    throw std::runtime_error("Local file in use by another download: " + NativePath(newLocal));
+  struct NewHold {
+    TLocalFileClaims& claims;
+    const std::string& path;
+    std::int32_t owner;
+    bool kept = false;
+    ~NewHold() {
+      if (!kept) claims.Release(path, owner);
+    }
+  } newHold{task_.FileClaims, newLocal, resolved_, newLocal == localFile_};
   ForceDirs(FolderOf(newLocal));
   DeleteFileAt(NativePath(newLocal + ".tmp"));
   if (!RenameFileTo(NativePath(oldTmp), NativePath(newLocal + ".tmp")))
     throw std::runtime_error("Cannot rename file " + NativePath(oldTmp));
+  if (!newHold.kept) {
+    fileClaim_.Adopt(newLocal, resolved_);
+    newHold.kept = true;
+  }
   hostPart_ = split.Host;
   pathPart_ = split.Dir;
   namePart_ = split.File;
@@ -472,6 +510,8 @@ void TTaskThread::StoreResult() {
       SaveUnderFinalName();
       task_.SetStatus(resolved_, Saved);
     } else {
+      // The analysis thread saves the page: the hold on its file goes along.
+      fileClaim_.HandOver(resolved_);
       task_.SetStatus(resolved_, Downloaded);
       task_.PushAnalysis(resolved_);
     }
@@ -544,6 +584,11 @@ void TTaskThread::InheritCookies(std::int32_t entry) {
   std::string inherited;
   if (task_.FindInheritedCookies(entry, inherited)) ParseCookieString(inherited, cookieList_);
   if (!cookieList_.empty()) SetCookieHeader(*client_, cookieList_, task_.SecureCookieNames());
+}
+
+bool TTaskThread::HoldLocalFile(const std::string& localFile, std::int32_t owner) {
+  return fileClaim_.Hold(localFile, owner,
+                         [this] { return Terminated() || task_.State.load() == Stopped; });
 }
 
 void TTaskThread::SetCurrentUrl(const std::string& url) {

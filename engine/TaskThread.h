@@ -13,6 +13,7 @@
 #include "engine/HttpClient.h"
 #include "engine/WorkerInfo.h"
 #include "platform/DateTime.h"
+#include "task/LocalFileClaims.h"
 
 namespace qm {
 
@@ -77,6 +78,9 @@ class TTaskThread : public TWorkerInfo {
   void RequestRetry(std::int32_t index);
   bool RetryFires();
   void ReleaseClient();
+  // Holds the local file this worker is about to write (see TLocalFileClaims); false when the
+  // run was stopped while waiting for it.
+  bool HoldLocalFile(const std::string& localFile, std::int32_t owner);
 
   // Log paths, all run on the main thread while the worker waits.
   void LogPlain(const std::string& line);
@@ -105,6 +109,7 @@ class TTaskThread : public TWorkerInfo {
   std::int32_t resolved_ = 0;
   std::int32_t lastHeadEntry_ = -1;  // the entry of this worker's latest HEAD
   TCookieList cookieList_;
+  TLocalFileClaim fileClaim_;
 
   // The refresh retry slot.
   std::int32_t retryIndex_ = 0;

@@ -20,6 +20,8 @@ TTask::TTask() : index_(std::make_unique<LookupIndex>()) {
   // stopped.
   Script = std::make_shared<TJsClass>();
   RunStart = Now();
+  // A file let go may be what the analysis walk waits for.
+  FileClaims.SetReleaseNotifier([this] { Changes.Notify(); });
 }
 
 TTask::~TTask() = default;

@@ -13,6 +13,7 @@
 #include "platform/ChangeSignal.h"
 #include "platform/DateTime.h"
 #include "platform/Lock.h"
+#include "task/LocalFileClaims.h"
 #include "task/UrlRecord.h"
 
 namespace qm {
@@ -80,6 +81,8 @@ class TTask {
   std::vector<std::int32_t> AnalysisQueue;
   std::vector<ExtraDirRec> ExtraDirs;
   TSignalledValue<bool> AnalysisDone{Changes, false};
+  // Holds on the local files being written in this run (two entries may share one file).
+  TLocalFileClaims FileClaims;
   std::int32_t Depth = -1;  // -1 unlimited
   std::int32_t Scope = ScopeHost;
   std::int32_t Content = ContentPagesAndImages;

@@ -139,6 +139,33 @@ TEST_F(HttpsRunTest, ASecureCookieGoesOnlyToHttpsPages) {
   for (const SiteRequest& r : plain) EXPECT_EQ(r.Cookie, "pub=p1") << r.Method;
 }
 
+TEST_F(HttpsRunTest, BothSchemesOfOneFileAreNeverWrittenAtOnce) {
+  // Two large files and a page, each linked in both forms; the large ones come in many slices
+  // while the other form is fetched by another worker.
+  const std::string big = PatternBody(250000);
+  const std::string other = PatternBody(180000).substr(7) + "tail";
+  std::string index;
+  for (const char* path : {"/big.pdf", "/other.zip", "/p.html"})
+    index += "<a href=\"" + secure_.Url(path) + "\">s</a><a href=\"" + site_.Url(path) + "\">p</a>";
+  secure_.Put("/index.html", PageOf(index));
+  for (TestSite* site : {&secure_, &site_}) {
+    site->Put("/big.pdf", FileOf(big).Slowly(1));
+    site->Put("/other.zip", FileOf(other).Slowly(1));
+    site->Put("/p.html", PageOf("<p>one page</p>"));
+  }
+  TTask& task = NewTaskAt(secure_.Url("/index.html"));
+  task.Content = ContentEverything;
+  RunToEnd();
+
+  EXPECT_EQ(task.State.load(), Complete);
+  EXPECT_EQ(task.ErrorCount + task.AnalysisErrorCount, 0);
+  EXPECT_EQ(ReadFileBytes(HostFile(task, "/big.pdf")), big);
+  EXPECT_EQ(ReadFileBytes(HostFile(task, "/other.zip")), other);
+  EXPECT_EQ(ReadFileBytes(HostFile(task, "/p.html")), "<p>one page</p>");
+  EXPECT_FALSE(FileExists(HostFile(task, "/big.pdf") + ".tmp"));
+  EXPECT_EQ(task.FileClaims.HeldCount(), 0u);
+}
+
 TEST_F(HttpsRunTest, AnUntrustedCertificateFailsCleanlyAndIsAcceptedWithVerificationOff) {
   TestSite untrusted(certs_.SelfSignedCertificate("self"));
   untrusted.Put("/index.html", PageOf("<p>self-signed</p>"));
