@@ -177,6 +177,12 @@ class TJsClass {
   mutable std::unordered_map<std::string, std::int32_t> varIndex_;
   mutable std::size_t varIndexSize_ = 0;
   mutable const TVarRecord* varIndexData_ = nullptr;
+  // Script files that name neither target, as they were when read (ScanScriptFile).
+  struct TScriptFileStamp {
+    std::int64_t Size = 0;
+    std::int64_t Changed = 0;
+  };
+  std::unordered_map<std::string, TScriptFileStamp> targetFreeScripts_;
   // The expressions of Functions[0 .. exprIndexed_), for AddFunction's duplicate test.
   std::unordered_set<std::string> exprIndex_;
   std::size_t exprIndexed_ = 0;

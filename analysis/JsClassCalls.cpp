@@ -2,9 +2,7 @@
 // "document.location", the calls of those functions and targets in the page, the URLs they open,
 // and the rewriting of the page so that the saved copy opens the local files.
 #include <algorithm>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -12,6 +10,7 @@
 #include "analysis/JsClass.h"
 #include "analysis/JsClassText.h"
 #include "analysis/ManyPatterns.h"
+#include "platform/Files.h"
 #include "task/Task.h"
 #include "url/UrlLib.h"
 
@@ -188,13 +187,26 @@ std::string TJsClass::ScanPageScripts(std::string_view target) {
 
 void TJsClass::ScanScriptFile(std::string_view path) {
   const std::string native = NativePath(path);
-  std::ifstream in(native, std::ios::binary);
-  if (!in) throw std::runtime_error("Cannot open file \"" + std::string(path) + "\"");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw std::runtime_error("Cannot read file \"" + std::string(path) + "\"");
+  // Most pages of a site load the same script file. One that names neither target adds nothing,
+  // so as long as it is unchanged it is not read again.
+  TScriptFileStamp stamp;
+  const bool stamped = FileStamp(native, stamp.Size, stamp.Changed);
+  if (stamped) {
+    const auto known = targetFreeScripts_.find(native);
+    if (known != targetFreeScripts_.end() && known->second.Size == stamp.Size &&
+        known->second.Changed == stamp.Changed)
+      return;
+  }
+  std::string text;
+  if (!ReadWholeFile(native, text))
+    throw std::runtime_error("Cannot open file \"" + std::string(path) + "\"");
+  if (stamped && FindText(text, "window.open") == npos &&
+      FindText(text, "document.location") == npos) {
+    targetFreeScripts_[native] = stamp;
+    return;
+  }
   std::string found;
-  const std::string opened = ScanScript(text.str(), "window.open", found);
+  const std::string opened = ScanScript(text, "window.open", found);
   ScanScript(opened, "document.location", found);
 }
 

@@ -1,8 +1,6 @@
 #include "analysis/ParseThread.h"
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "analysis/JsClass.h"
@@ -20,13 +18,8 @@ namespace {
 // Date-times at or below a third of a day carry no date.
 constexpr TDateTime kNoDate = 1.0 / 3.0;
 
-std::string ReadWholeFile(const std::string& nativePath) {
-  std::ifstream in(nativePath, std::ios::binary);
-  if (!in) throw std::runtime_error("无法打开文件 " + nativePath);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) throw std::runtime_error("无法读取文件 " + nativePath);
-  return ss.str();
+void LoadFile(const std::string& nativePath, std::string& text) {
+  if (!ReadWholeFile(nativePath, text)) throw std::runtime_error("无法打开文件 " + nativePath);
 }
 
 // Seconds as the result line prints them: a plain decimal number.
@@ -198,7 +191,7 @@ void ParseThread::Analyse(std::int32_t index) {
   const std::string tmpFile = localFile + ".tmp";
 
   try {
-    fileText_ = ReadWholeFile(NativePath(tmpFile));
+    LoadFile(NativePath(tmpFile), fileText_);
     PacedSleep(10);
   } catch (const std::exception& e) {
     Fail(index, "解析载入错误信息=", e.what(), "Url=", rawUrl, DownloadError);

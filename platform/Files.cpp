@@ -66,6 +66,37 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  // Sized once from the file's length; a file that grows meanwhile is read to its end.
+  bytes.resize(ok ? static_cast<std::size_t>(st.st_size) : 0);
+  std::size_t done = 0;
+  while (ok) {
+    if (done == bytes.size()) bytes.resize(done + 65536);
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  ::close(fd);
+  return ok;
+}
+
+bool FileStamp(const std::string& path, std::int64_t& size, std::int64_t& changed) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  size = static_cast<std::int64_t>(st.st_size);
+  changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  return true;
+}
+
 bool WriteWholeFile(const std::string& path, std::string_view bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;

@@ -22,6 +22,11 @@ bool GetFileDate(const std::string& path, TDateTime& date);
 // Sets the modification (and access) date to a local date-time, rounded to the second, so that
 // GetFileDate gives back exactly the same value for a whole-second date.
 bool SetFileDate(const std::string& path, TDateTime date);
+// Reads the whole file into `bytes` (replacing its content); false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Size and time of the last change of content or attributes (nanoseconds) of a regular file:
+// when both are as before, the file is as it was.
+bool FileStamp(const std::string& path, std::int64_t& size, std::int64_t& changed);
 // Writes the whole file, replacing one already there.
 bool WriteWholeFile(const std::string& path, std::string_view bytes);
 

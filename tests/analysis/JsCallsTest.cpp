@@ -2,6 +2,8 @@
 // listed and the rewritten page.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <stdexcept>
 
 #include "JsTestSupport.h"
@@ -304,6 +306,25 @@ TEST(JsScanScriptFile, FileIsReadNotRewritten) {
   EXPECT_EQ(urls, (Urls{"http://h/a/p.asp?id=5"}));
 
   EXPECT_THROW(page.Js.ScanScriptFile(dir.TaskFolder() + "missing.js"), std::runtime_error);
+}
+
+TEST(JsScanScriptFile, AScriptWithoutTargetsIsReadAgainOnlyWhenItChanged) {
+  test::TempDir dir;
+  const auto lib = dir.Path() / "lib.js";
+  test::WriteFileBytes(lib, "function pretty(x){ return x; }");
+  JsPage page("<a href=\"javascript:go(5)\">");
+  page.Js.ScanScriptFile(dir.TaskFolder() + "lib.js");
+  EXPECT_TRUE(FunctionNames(page.Js).empty());
+  // The same file again (another page of the site) adds nothing either.
+  page.Js.ScanScriptFile(dir.TaskFolder() + "lib.js");
+  EXPECT_TRUE(FunctionNames(page.Js).empty());
+  // Rewritten with a target: its functions count from now on.
+  test::WriteFileBytes(lib, "function go(u){ window.open('p.asp?id='+u); } // longer now");
+  page.Js.ScanScriptFile(dir.TaskFolder() + "lib.js");
+  ASSERT_EQ(FunctionNames(page.Js), (std::vector<std::string>{"go"}));
+  // A file that went away is an error, whatever was known of it.
+  std::filesystem::remove(lib);
+  EXPECT_THROW(page.Js.ScanScriptFile(dir.TaskFolder() + "lib.js"), std::runtime_error);
 }
 
 TEST(JsWriteBackVars, ReplacesOnlyChangedDeclarationsOnce) {

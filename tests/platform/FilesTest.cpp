@@ -56,6 +56,27 @@ TEST(Files, AnAppendFileResumesAtItsLengthAndCanStartOver) {
   EXPECT_FALSE(f.Open((dir.Path() / "no" / "such" / "dir").string()));
 }
 
+TEST(Files, WholeFilesReadBackAndStampsTellAChange) {
+  TempDir dir;
+  const std::string file = (dir.Path() / "page.html").string();
+  std::string bytes(200000, 'a');
+  bytes[1] = '\0';  // binary content comes back whole
+  WriteFileBytes(file, bytes);
+  std::string read = "old content";
+  ASSERT_TRUE(ReadWholeFile(file, read));
+  EXPECT_EQ(read, bytes);
+  EXPECT_FALSE(ReadWholeFile((dir.Path() / "missing").string(), read));
+  EXPECT_FALSE(ReadWholeFile(dir.Path().string(), read));  // a directory
+
+  std::int64_t size = 0, changed = 0, size2 = 0, changed2 = 0;
+  ASSERT_TRUE(FileStamp(file, size, changed));
+  EXPECT_EQ(size, 200000);
+  WriteFileBytes(file, "b");
+  ASSERT_TRUE(FileStamp(file, size2, changed2));
+  EXPECT_EQ(size2, 1);
+  EXPECT_FALSE(FileStamp((dir.Path() / "missing").string(), size, changed));
+}
+
 TEST(Files, RenameReplacesAndDeleteToleratesMissingFiles) {
   TempDir dir;
   const std::string a = (dir.Path() / "a").string();
