@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <exception>
+#include <stdexcept>
 #include <thread>
 
 #include "config/Setting.h"
@@ -148,7 +149,9 @@ void TOnlineUpdate::Run() {
   window_.ShowStatus(done);
   Dialogs().Info(window_.DialogParent(), done, QStringLiteral("升级成功！"));
   WriteSelfReplaceBatch(Folder);
-  StartReplacement();
+  // Without the interpreter nothing would put the files in place: the program stays open.
+  if (!StartReplacement())
+    throw std::runtime_error("Cannot start " + Folder + std::string(kSelfUpdateProgram));
   window_.Terminate();
 }
 

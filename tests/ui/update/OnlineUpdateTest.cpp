@@ -202,6 +202,18 @@ class OnlineUpdateTest : public QObject {
     QCOMPARE(UpdateItems[2].IsFetched, std::uint8_t(1));
   }
 
+  void missingInterpreterKeepsTheProgramOpen() {
+    UpdateTestServer server;
+    ServeTwoNewerFiles(server);
+    Run run(server.Base(), qm::test::DeadServer());
+    run.update.StartReplacement = [] { return false; };
+    run.dialogs.AnswerDialog([](QDialog&) { return int(QDialog::Accepted); });
+    run.update.N22Click();
+    QCOMPARE(run.window.terminated, 0);
+    QVERIFY(run.Messages().last().startsWith("Cannot start "));
+    QVERIFY(run.Messages().last().endsWith("quillmoss-selfupdate"));
+  }
+
   void laterKeepsEverything() {
     UpdateTestServer server;
     ServeTwoNewerFiles(server);
