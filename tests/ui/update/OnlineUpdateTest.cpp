@@ -187,21 +187,6 @@ class OnlineUpdateTest : public QObject {
     QCOMPARE(run.window.terminated, 0);
   }
 
-  void onlyTickedRowsAreDownloaded() {
-    UpdateTestServer server;
-    ServeTwoNewerFiles(server);
-    Run run(server.Base(), qm::test::DeadServer());
-    run.dialogs.AnswerDialog([&run](QDialog&) {
-      run.dialog.rows[0].ticked = false;
-      return int(QDialog::Accepted);
-    });
-    run.update.N22Click();
-    QVERIFY(!run.Exists("pro_"));
-    QVERIFY(run.Exists("a.tx_"));
-    QCOMPARE(UpdateItems[0].IsFetched, std::uint8_t(0));
-    QCOMPARE(UpdateItems[2].IsFetched, std::uint8_t(1));
-  }
-
   void missingInterpreterKeepsTheProgramOpen() {
     UpdateTestServer server;
     ServeTwoNewerFiles(server);
@@ -212,18 +197,6 @@ class OnlineUpdateTest : public QObject {
     QCOMPARE(run.window.terminated, 0);
     QVERIFY(run.Messages().last().startsWith("Cannot start "));
     QVERIFY(run.Messages().last().endsWith("quillmoss-selfupdate"));
-  }
-
-  void laterKeepsEverything() {
-    UpdateTestServer server;
-    ServeTwoNewerFiles(server);
-    Run run(server.Base(), qm::test::DeadServer());
-    run.dialogs.AnswerDialog([](QDialog&) { return int(QDialog::Rejected); });
-    run.update.N22Click();
-    QVERIFY(run.menu.isEnabled());
-    QVERIFY(run.Messages().isEmpty());
-    QVERIFY(!run.Exists("pro_"));
-    QCOMPARE(server.Requests("GET", "/f/prog"), 0);
   }
 
   void conversionErrorStopsTheCommand() {
