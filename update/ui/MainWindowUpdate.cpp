@@ -1,5 +1,6 @@
 #include "update/ui/MainWindowUpdate.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -10,7 +11,9 @@ TMainWindowUpdate::TMainWindowUpdate(QMainWindow& window, QAction& menuItem, Sta
     : window_(window),
       showStatus_(std::move(showStatus)),
       dialog_(&window),
-      command_(menuItem, *this, adapter_) {}
+      command_(menuItem, *this, adapter_) {
+  QObject::connect(&menuItem, &QAction::triggered, &dialog_, [this] { N22Click(); });
+}
 
 void TMainWindowUpdate::ShowTransferProgress() {
   if (auto* bar = window_.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))) bar->show();

@@ -16,7 +16,9 @@ namespace qm::ui {
 class TMainWindowUpdate final : public TUpdateWindow {
  public:
   using StatusSink = std::function<void(const QString&)>;
-  // `menuItem` is the window's "在线升级" item (N22); `showStatus` its ShowStatus.
+  // `menuItem` is the window's "在线升级" item (N22), whose triggering now runs the command;
+  // `showStatus` the window's ShowStatus. Destroy this before the window (its dialog is the
+  // window's child).
   TMainWindowUpdate(QMainWindow& window, QAction& menuItem, StatusSink showStatus);
 
   void N22Click() { command_.N22Click(); }
