@@ -159,6 +159,8 @@ void ParseThread::RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t in
 
 void ParseThread::Analyse(std::int32_t index) {
   const auto started = std::chrono::steady_clock::now();
+  // The page's new records and status changes wake the waiting workers once.
+  TChangeBatch batch(task_.Changes);
   // The worker that fetched the page handed its hold on the page's file over (or, for a page
   // analysed again, nobody holds it): no download writes that file until it is saved. When a
   // download of another form of the URL holds it, the page waits for a later pass; waiting here

@@ -27,6 +27,10 @@ class TChangeSignal {
   TChangeSignal& operator=(const TChangeSignal&) = delete;
 
   void Notify() {
+    if (Deferral().Signal == this) {
+      Deferral().Pending = true;
+      return;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ++generation_;
@@ -62,8 +66,27 @@ class TChangeSignal {
     return Clock::now() + std::chrono::microseconds(static_cast<long long>(ms * factor * 1000.0));
   }
 
+  // This thread's deferred notifications (TChangeBatch).
+  struct TDeferral {
+    TChangeSignal* Signal = nullptr;
+    bool Pending = false;
+  };
+  static TDeferral& Deferral() {
+    static thread_local TDeferral deferral;
+    return deferral;
+  }
+  friend class TChangeBatch;
+
   template <class Pred>
   bool WaitLoop(bool bounded, Clock::time_point deadline, Pred& done) {
+    // What this thread has changed is told before it waits: others may wait for it.
+    if (Deferral().Pending) {
+      TChangeSignal* deferred = Deferral().Signal;
+      Deferral().Signal = nullptr;
+      Deferral().Pending = false;
+      deferred->Notify();
+      Deferral().Signal = deferred;
+    }
     for (;;) {
       std::uint64_t seen;
       {
@@ -87,6 +110,30 @@ class TChangeSignal {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::uint64_t generation_ = 0;
+};
+
+// Within its scope, the changes this thread makes notify the signal once, at the end (or before
+// the thread waits), instead of once each: a page's analysis adds dozens of records, and every
+// notification wakes every waiting worker.
+class TChangeBatch {
+ public:
+  explicit TChangeBatch(TChangeSignal& signal) : signal_(signal) {
+    outer_ = TChangeSignal::Deferral().Signal;
+    if (!outer_) TChangeSignal::Deferral().Signal = &signal_;
+  }
+  ~TChangeBatch() {
+    if (outer_) return;  // an enclosing batch tells
+    TChangeSignal::TDeferral& deferral = TChangeSignal::Deferral();
+    const bool pending = deferral.Pending;
+    deferral = {};
+    if (pending) signal_.Notify();
+  }
+  TChangeBatch(const TChangeBatch&) = delete;
+  TChangeBatch& operator=(const TChangeBatch&) = delete;
+
+ private:
+  TChangeSignal& signal_;
+  TChangeSignal* outer_ = nullptr;
 };
 
 // A value read without a lock by the threads of a run (the task's state, the end of the analysis)

@@ -15,19 +15,19 @@ import sys
 def page(i, pages, images):
     rnd = random.Random(i)
     parts = ["<html><head><title>Page %d</title>" % i,
-             '<link rel="stylesheet" href="/style/site.css" type="text/css">',
+             '<link rel="stylesheet" href="../style/site.css" type="text/css">',
              "</head><body>\n<h1>Page %d</h1>\n" % i]
     links = [(i + 1) % pages, (i + 7) % pages, (i * 13 + 5) % pages, rnd.randrange(pages)]
     while sum(len(p) for p in parts) < 20000:
         n = rnd.randrange(pages)
         parts.append("<p>Section text of page %d with a few words around the link to "
-                     '<a href="/d%d/p%d.html">page %d</a> and more words that fill the line, '
+                     '<a href="../d%d/p%d.html">page %d</a> and more words that fill the line, '
                      "as documentation pages have them.</p>\n" % (i, n % 50, n, n))
         if rnd.random() < 0.05:
-            parts.append('<img src="/img/i%d.png" alt="picture">\n' % rnd.randrange(images))
+            parts.append('<img src="../img/i%d.png" alt="picture">\n' % rnd.randrange(images))
     for n in links:
-        parts.append('<a href="/d%d/p%d.html">next %d</a>\n' % (n % 50, n, n))
-    parts.append('<img src="/img/i%d.png" alt="picture">\n' % (i % images))
+        parts.append('<a href="../d%d/p%d.html">next %d</a>\n' % (n % 50, n, n))
+    parts.append('<img src="../img/i%d.png" alt="picture">\n' % (i % images))
     parts.append("</body></html>\n")
     return "".join(parts)
 
@@ -61,7 +61,7 @@ def main():
         with open(os.path.join(d, "p%d.html" % i), "w") as f:
             f.write(page(i, pages, images))
     with open(os.path.join(root, "index.html"), "w") as f:
-        f.write('<html><body><a href="/d0/p0.html">start</a></body></html>\n')
+        f.write('<html><body><a href="d0/p0.html">start</a></body></html>\n')
     if len(sys.argv) > 4 and sys.argv[3] == "--script-pages":
         os.makedirs(os.path.join(root, "scripts"), exist_ok=True)
         links = []
@@ -69,7 +69,7 @@ def main():
             name = "k%s.html" % k
             with open(os.path.join(root, "scripts", name), "w") as f:
                 f.write(script_page(int(k)))
-            links.append('<a href="/scripts/%s">%s</a>' % (name, name))
+            links.append('<a href="%s">%s</a>' % (name, name))
         with open(os.path.join(root, "scripts", "index.html"), "w") as f:
             f.write("<html><body>%s</body></html>\n" % " ".join(links))
 

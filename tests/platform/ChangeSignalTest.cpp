@@ -100,6 +100,50 @@ TEST_F(ChangeSignalTest, SignalledValueWakesOnChangeOnly) {
   setter.join();
 }
 
+TEST_F(ChangeSignalTest, ABatchTellsItsChangesOnceAtItsEndOrBeforeItsThreadWaits) {
+  SetPacingFactor(0);
+  std::atomic<int> value{0};
+  std::atomic<int> wakeups{0};
+  std::atomic<bool> seen{false};
+  std::thread waiter([&] {
+    signal_.WaitUntil(100, [&] {
+      ++wakeups;
+      return value.load() == 3;
+    });
+    seen = true;
+  });
+  std::this_thread::sleep_for(20ms);
+  const int before = wakeups.load();
+  {
+    TChangeBatch batch(signal_);
+    for (int i = 1; i <= 3; ++i) {
+      value = i;
+      signal_.Notify();
+    }
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(seen.load());  // nothing told yet
+    EXPECT_EQ(wakeups.load(), before);
+  }
+  waiter.join();
+  EXPECT_TRUE(seen.load());
+  EXPECT_EQ(wakeups.load(), before + 1);  // one notification for the three changes
+
+  // A thread that waits inside its batch tells its changes first, so nobody waits for it.
+  value = 0;
+  std::atomic<bool> answered{false};
+  std::thread answerer([&] {
+    signal_.WaitUntil(100, [&] { return value.load() == 1; });
+    answered = true;
+    signal_.Notify();
+  });
+  std::this_thread::sleep_for(10ms);
+  TChangeBatch batch(signal_);
+  value = 1;
+  signal_.Notify();
+  EXPECT_TRUE(signal_.WaitUntil(100, [&] { return answered.load(); }));
+  answerer.join();
+}
+
 // A thread waiting on a signal ends its wait when it is asked to terminate.
 class WaitingThread : public TThread {
  public:
