@@ -46,11 +46,11 @@ ParseThread::~ParseThread() {
 }
 
 void ParseThread::LogPlain(const std::string& line) {
-  Window().Synchronize([&] { Window().AddLog(line); });
+  Window().AddLog(line);
 }
 
 void ParseThread::LogRed(const std::string& line) {
-  Window().Synchronize([&] { Window().AddRedLog(line); });
+  Window().AddRedLog(line);
 }
 
 // A failed analysis: a pause, the two red lines, the entry's new status, nothing kept.
@@ -220,7 +220,7 @@ void ParseThread::Analyse(std::int32_t index) {
     LogPlain("Url=" + rawUrl + "，源文件大小" + std::to_string(rec.Size) +
              "字节，解析成功,用时time=" + SecondsText(secs) + "秒" + "新增" +
              std::to_string(added) + "个链接" + "，保存为" + parts.Dir + parts.File);
-    Window().Synchronize([&] { task_.RefreshListItem(); });
+    Window().RefreshTaskRow(task_);
   } catch (const std::exception& e) {
     Fail(index, "解析错误信息=", e.what(), "RealUrl=", rawUrl, AnalysisError);
   }

@@ -46,6 +46,10 @@ struct TRunThreads {
 std::mutex g_runsLock;
 std::vector<std::unique_ptr<TRunThreads>> g_runs;
 
+// Shutdown: set by the closing window; the pause before the next task ends on it.
+std::mutex g_shutdownLock;
+bool g_shutdown = false;
+
 }  // namespace
 
 void SetNextTaskStarter(TNextTaskStarter* starter) {
@@ -114,10 +118,40 @@ void EndOfRun(TTask& task) {
 void RunEpilogue(TTask& task, const std::function<bool()>& stopRequested) {
   Window().Synchronize([&] { EndOfRun(task); });
   if (task.State.load() != Stopped) task.MarkComplete();
-  const auto stop = [&] { return stopRequested && stopRequested(); };
+  const auto stop = [&] { return ShuttingDown() || (stopRequested && stopRequested()); };
   if (task.Changes.PauseUnless(5000, stop)) return;
   if (TNextTaskStarter* starter = g_starter.load())
-    Window().Synchronize([&] { starter->StartNext(); });
+    Window().Synchronize([&] {
+      if (!ShuttingDown()) starter->StartNext();
+    });
+}
+
+void BeginShutdown() {
+  {
+    std::lock_guard lock(g_shutdownLock);
+    g_shutdown = true;
+  }
+  std::vector<TTask*> running;
+  {
+    std::lock_guard lock(g_runsLock);
+    for (const auto& run : g_runs)
+      if (!run->Finished()) running.push_back(run->Task);
+  }
+  for (TTask* task : running) {
+    const std::int32_t state = task->State.load();
+    if (state == Running || state == Paused) StopRun(*task);
+    task->Changes.Notify();  // a master in its pause before the next task wakes up
+  }
+}
+
+void EndShutdown() {
+  std::lock_guard lock(g_shutdownLock);
+  g_shutdown = false;
+}
+
+bool ShuttingDown() {
+  std::lock_guard lock(g_shutdownLock);
+  return g_shutdown;
 }
 
 void ReapFinishedRuns() {

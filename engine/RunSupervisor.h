@@ -36,6 +36,14 @@ void EndOfRun(TTask& task);
 
 // Waits until every thread of every run has ended and frees them (program end, tests).
 void JoinAllRuns();
+
+// The stop-and-drain path of a window that closes while a task runs. BeginShutdown stops every
+// run that is still going, cuts short the pause before the next task and keeps any next task from
+// starting; the window then serves the calls the threads still make until RunsActive() is false,
+// joins them (JoinAllRuns) and calls EndShutdown, after which runs may start again (tests).
+void BeginShutdown();
+void EndShutdown();
+bool ShuttingDown();
 // Frees the threads of runs that have ended.
 void ReapFinishedRuns();
 // True while some thread of some run has not ended yet.

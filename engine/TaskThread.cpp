@@ -624,31 +624,27 @@ std::string TTaskThread::Line(std::int32_t entry, const char* format, ...) {
   return line;
 }
 
+// Log lines are queued to the window without waiting for it: the window keeps their order, and a
+// run is not held up by its display.
 void TTaskThread::LogPlain(const std::string& line) {
-  Window().Synchronize([&] {
-    Window().SetStatusText(line);
-    Window().AddLog(line);
-  });
+  Window().SetStatusText(line);
+  Window().AddLog(line);
 }
 
 void TTaskThread::LogRed(const std::string& line) {
-  Window().Synchronize([&] {
-    Window().AddRedLog(line);
-    Window().SetStatusText(line);
-  });
+  Window().AddRedLog(line);
+  Window().SetStatusText(line);
 }
 
 void TTaskThread::LogProgress(const std::string& line) {
-  Window().Synchronize([&] {
-    ++filesDone_;
-    Window().SetStatusText(line);
-    Window().AddLog(line);
-    task_.RefreshListItem();
-  });
+  ++filesDone_;
+  Window().SetStatusText(line);
+  Window().AddLog(line);
+  Window().RefreshTaskRow(task_);
 }
 
 void TTaskThread::LogStatusOnly(const std::string& line) {
-  Window().Synchronize([&] { Window().SetStatusText(line); });
+  Window().SetStatusText(line);
 }
 
 }  // namespace qm

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "task/Task.h"
+
 namespace qm {
 namespace {
 
@@ -29,6 +31,10 @@ SilentWindow g_silent;
 std::atomic<MainWindowPort*> g_window{&g_silent};
 
 }  // namespace
+
+void MainWindowPort::RefreshTaskRow(TTask& task) {
+  Synchronize([&] { task.RefreshListItem(); });
+}
 
 MainWindowPort& Window() {
   return *g_window.load();

@@ -24,7 +24,9 @@ struct TTaskCommandStates {
 
 // The only way the engine reaches the window. The Qt window implements it with queued or blocking
 // calls to the GUI thread, the command-line program on the terminal, the tests with recorders.
-// Every method may be called from any thread; "blocking" ones return only when done.
+// Every method may be called from any thread, and its effect happens on the window's thread in
+// the order the calls were made; "blocking" ones return only when done. No caller may hold a
+// task's TableLock across a call.
 class MainWindowPort {
  public:
   virtual ~MainWindowPort() = default;
@@ -45,6 +47,9 @@ class MainWindowPort {
   virtual void AskExtraDirs(TTask& task) = 0;
   // Runs fn on the main thread while the caller waits (the synchronous call of worker threads).
   virtual void Synchronize(const std::function<void()>& fn) = 0;
+  // Refreshes the task's row of the task list on the main thread (RefreshListItem); a window may
+  // do it later without making the caller wait. The task outlives every window call.
+  virtual void RefreshTaskRow(TTask& task);
 
   // The task list: empties it, and adds an empty row whose id is returned (-1: no list).
   virtual void ClearTaskList() = 0;
