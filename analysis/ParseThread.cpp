@@ -122,6 +122,7 @@ bool ParseThread::ScriptComing() {
 
 bool ParseThread::AddLink(const TExtendUrlRec& rec, std::int32_t& added) {
   if (task_.AddUrl(rec) < 0) {
+    if (task_.TakeMemoryShortNote()) LogPlain("内存不足");
     PacedSleep(100);
     return false;
   }

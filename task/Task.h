@@ -125,6 +125,9 @@ class TTask {
   bool BeginUpdate(std::int32_t index, bool includeErrors);
   void EndUpdate(std::int32_t index);
   bool UpdatePending(std::int32_t index, bool includeErrors);
+  // True once after the table could not grow for a directory node: the caller reports "内存不足"
+  // to the window, which is never called while TableLock is held.
+  bool TakeMemoryShortNote();
   bool SetCookies(std::int32_t index, const std::string& text);
   bool FindInheritedCookies(std::int32_t index, std::string& cookies);
   // Cookies a server marked Secure, by name, for every worker of the task (the per-entry cookie
@@ -159,6 +162,7 @@ class TTask {
   std::set<std::string> secureCookieNames_;  // under TableLock
   struct LookupIndex;                        // in-memory index beside the stored tree links
   std::unique_ptr<LookupIndex> index_;
+  bool memoryShort_ = false;  // under TableLock
   // Lookup tree (callers hold TableLock).
   std::int32_t FindDirChild(std::int32_t node, std::string_view name);
   std::int32_t FindUrlChild(std::int32_t node, std::string_view url);

@@ -1,7 +1,9 @@
 // The lookup tree of the URL table: directory nodes for host and path components, URL entries as
 // their children. The links are stored in the records; the index beside them finds a child in
 // constant time. Every function here runs with TableLock held by its caller.
-#include "task/MainWindowPort.h"
+#include <utility>
+
+#include "task/Task.h"
 #include "task/TaskIndex.h"
 #include "url/UrlLib.h"
 
@@ -79,11 +81,16 @@ void AppendChild(std::vector<TExtendUrlRec>& urls, std::int32_t parent, std::int
 
 }  // namespace
 
+bool TTask::TakeMemoryShortNote() {
+  TLockGuard guard(TableLock);
+  return std::exchange(memoryShort_, false);
+}
+
 std::int32_t TTask::AddDirNode(std::int32_t parent, std::string_view name) {
   ++Count;
   if (!GrowTable(Count)) {
     --Count;
-    Window().AddLog("内存不足");
+    memoryShort_ = true;
     return -1;
   }
   const std::int32_t n = Count - 1;

@@ -6,6 +6,7 @@
 #include <QTextBlock>
 
 #include "config/Setting.h"
+#include "platform/Pacing.h"
 #include "support/TestSite.h"
 #include "support/WindowFixture.h"
 
@@ -49,6 +50,7 @@ class RunFlowTest : public QObject {
   void directoryQuestionAnsweredFromTheDialog();
   void pauseStopAndRunAgain();
   void closingDuringARunEndsAndSavesTheTask();
+  void closingCutsThePauseBeforeTheNextTaskShort();
 };
 
 void RunFlowTest::newTaskFlowCopiesTheSite() {
@@ -171,6 +173,24 @@ void RunFlowTest::closingDuringARunEndsAndSavesTheTask() {
   w.form.reset();
   QTest::qWait(50);
   QVERIFY(!RunsActive());
+}
+
+void RunFlowTest::closingCutsThePauseBeforeTheNextTaskShort() {
+  TestSite site;
+  site.Put("/index.html", PageOf("<p>one page</p>"));
+  WindowFixture w;
+  ThreadCount = 1;
+  SetPacingFactor(1);  // the real pauses: the master then waits 5 s before the next task
+  StartTaskFor(w, site.Url("/index.html"));
+  QTRY_VERIFY_WITH_TIMEOUT(RunEnded(w), 20000);
+  QVERIFY(RunsActive());  // the master is in its pause
+  QElapsedTimer clock;
+  clock.start();
+  w.form->close();
+  QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+  QVERIFY(!RunsActive());
+  SetPacingFactor(0);
+  ResetSettings();
 }
 
 QTEST_MAIN(RunFlowTest)
