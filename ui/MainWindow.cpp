@@ -44,10 +44,7 @@ class TForm1::TStarter final : public TNextTaskStarter {
 };
 
 TForm1::TForm1(TWindowOptions options, QWidget* parent)
-    : QMainWindow(parent),
-      ui_(std::make_unique<Ui::TForm1>()),
-      options_(std::move(options)),
-      dialogs_(options_.Dialogs ? *options_.Dialogs : ProgramDialogs()) {
+    : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()), options_(std::move(options)) {
   InitWindowResources();
   ui_->setupUi(this);
   OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
@@ -66,6 +63,12 @@ TForm1::TForm1(TWindowOptions options, QWidget* parent)
   BuildPopupMenus();
   ConnectCommands();
   StartUp();
+  // Then the dialogs, created once each.
+  dialogs_ = options_.Dialogs;
+  if (!dialogs_) {
+    ownDialogs_ = MakeProgramDialogs(this);
+    dialogs_ = ownDialogs_.get();
+  }
 }
 
 TForm1::~TForm1() {
@@ -141,7 +144,7 @@ void TForm1::ConnectCommands() {
   on(ui_->N12, &A::triggered, [this] { RepairTask(); });
   on(ui_->N17, &A::triggered, [this] { ShowStatistics(); });
   on(ui_->N30, &A::triggered, [this] { DumpUrlTable(); });
-  on(ui_->N14, &A::triggered, [this] { dialogs_.MainSettings(this); });
+  on(ui_->N14, &A::triggered, [this] { dialogs_->MainSettings(this); });
   // Dialogs of the next steps.
   on(ui_->NImport, &A::triggered, [this] { NotAvailableYet(this, ui_->NImport->text()); });
   on(ui_->N19, &A::triggered, [this] { NotAvailableYet(this, ui_->N19->text()); });
@@ -427,7 +430,7 @@ bool TForm1::AskOkCancel(const std::string& text, const std::string& caption) {
 }
 
 bool TForm1::EditMainSettings() {
-  return dialogs_.MainSettings(this);
+  return dialogs_->MainSettings(this);
 }
 
 int TForm1::LogLineCount() const {

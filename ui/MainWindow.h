@@ -38,7 +38,7 @@ struct TWindowOptions {
   // Where new task files are proposed ("\"-separated, ending in "\"): below it "Websites\".
   // Empty: the program's directory when it can be written, else the home directory.
   std::string WebsitesParent;
-  TWindowDialogs* Dialogs = nullptr;  // ProgramDialogs() when null
+  TWindowDialogs* Dialogs = nullptr;  // the program's dialogs when null
 };
 
 // The preset schemes of "按预定方案新建".
@@ -148,7 +148,8 @@ class TForm1 final : public QMainWindow, public TWindowSide {
 
   std::unique_ptr<Ui::TForm1> ui_;
   TWindowOptions options_;
-  TWindowDialogs& dialogs_;
+  std::unique_ptr<TWindowDialogs> ownDialogs_;
+  TWindowDialogs* dialogs_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QLabel* statusPanel_ = nullptr;
   QMenu* popupTree_ = nullptr;

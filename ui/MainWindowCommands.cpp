@@ -62,7 +62,7 @@ void TForm1::ProposeNewTask(TNewTaskFields& fields) const {
 bool TForm1::AskNewTaskItem(TDirItem& item) {
   TNewTaskFields fields;
   ProposeNewTask(fields);
-  if (!dialogs_.NewTask(this, fields)) return false;
+  if (!dialogs_->NewTask(this, fields)) return false;
   const std::string file = fields.File.toStdString();
   const std::size_t slash = file.find_last_of("\\/");
   item = TDirItem();
@@ -79,7 +79,7 @@ bool TForm1::AskNewTaskItem(TDirItem& item) {
 void TForm1::NewTask() {
   TDirItem item;
   if (!AskNewTaskItem(item)) return;
-  if (!dialogs_.MainSettings(this)) return;  // no item is added
+  if (!dialogs_->MainSettings(this)) return;  // no item is added
   const std::int32_t index = AddTaskItem(item);
   manager_->NewTask(index);
   StartNext();
@@ -218,7 +218,7 @@ void TForm1::TaskSettingsFromTree() {
   if (!Dialogs().OkCancel(this, Text("任务文件丢失,要重建以" + it.StartURL + "为起始网址的任务吗?"),
                           QStringLiteral("重建任务")))
     return;
-  if (!dialogs_.MainSettings(this)) return;
+  if (!dialogs_->MainSettings(this)) return;
   manager_->NewTask(item);
   StartNext();
 }

@@ -40,7 +40,7 @@ std::int32_t TForm1::AddTaskItem(const TDirItem& item) {
 
 void TForm1::NewCategory() {
   QString name;
-  if (!dialogs_.NewCategory(this, name) || name.isEmpty()) return;
+  if (!dialogs_->NewCategory(this, name) || name.isEmpty()) return;
   TDirItem item;
   item.Name = name.toStdString();
   item.Type = ItemCategory;

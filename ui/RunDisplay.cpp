@@ -126,7 +126,7 @@ void TForm1::ConfirmDirectories(TTask& task) {
     for (const ExtraDirRec& rec : task.ExtraDirs)
       dirs.emplace_back(rec.Dir.Get(), rec.Selected != 0);
   }
-  if (dialogs_.ConfirmDirectories(this, task, dirs)) {
+  if (dialogs_->ConfirmDirectories(this, task, dirs)) {
     TLockGuard guard(task.TableLock);
     for (std::size_t i = 0; i < dirs.size() && i < task.ExtraDirs.size(); ++i)
       task.ExtraDirs[i].Selected = dirs[i].second ? 1 : 0;

@@ -1,8 +1,9 @@
 #pragma once
 // The dialogs the main window's flows open, behind one interface: the flows say what they need
 // (fields in, answer out) and do not depend on each dialog's layout; the window's tests answer
-// them from a script. TDialogClasses opens the program's dialog classes through Dialogs().
+// them from a script. The program's implementation opens the dialog classes through Dialogs().
 #include <QString>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,8 +39,8 @@ class TWindowDialogs {
   virtual bool ConfirmDirectories(QWidget* parent, TTask& task, std::vector<TDirChoice>& dirs) = 0;
 };
 
-// The program's own dialogs.
-TWindowDialogs& ProgramDialogs();
+// The program's own dialogs, children of `window`.
+std::unique_ptr<TWindowDialogs> MakeProgramDialogs(QWidget* window);
 
 // The message of a command whose dialog is still to come.
 void NotAvailableYet(QWidget* parent, const QString& what);

@@ -2,6 +2,7 @@
 // run, the directory question, the commands during a run, and closing the window mid-run.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 #include <QTextBlock>
 
@@ -51,6 +52,7 @@ class RunFlowTest : public QObject {
   void pauseStopAndRunAgain();
   void closingDuringARunEndsAndSavesTheTask();
   void closingCutsThePauseBeforeTheNextTaskShort();
+  void newTaskThroughTheProgramDialogs();
 };
 
 void RunFlowTest::newTaskFlowCopiesTheSite() {
@@ -191,6 +193,31 @@ void RunFlowTest::closingCutsThePauseBeforeTheNextTaskShort() {
   QVERIFY(!RunsActive());
   SetPacingFactor(0);
   ResetSettings();
+}
+
+void RunFlowTest::newTaskThroughTheProgramDialogs() {
+  TestSite site;
+  PutSmallSite(site);
+  WindowFixture w(true);
+  w.ui().EditUrl->setEditText(QString::fromStdString(site.Url("/index.html")));
+  QString shownName;
+  w.messages.AnswerDialog([&](QDialog& dialog) {
+    shownName = dialog.findChild<QLineEdit*>(QStringLiteral("EditProjName"))->text();
+    dialog.findChild<QLineEdit*>(QStringLiteral("EditProjName"))->setText(QStringLiteral("demo"));
+    dialog.accept();  // the default button: create and start at once
+    return dialog.result();
+  });
+  w.messages.AnswerDialog([](QDialog& dialog) {
+    dialog.accept();
+    return dialog.result();
+  });
+  w.form->NewTask();
+  QCOMPARE(shownName, QStringLiteral("127.0.0.1"));
+  QCOMPARE(w.messages.shownDialogs.size(), 2);
+  QTRY_VERIFY_WITH_TIMEOUT(RunEnded(w), 20000);
+  QTRY_VERIFY_WITH_TIMEOUT(!RunsActive(), 20000);
+  QCOMPARE(w.ui().ListView1->topLevelItem(0)->text(0), QStringLiteral("demo"));
+  QVERIFY(QFile::exists(w.dir->path() + QStringLiteral("/Websites/demo.web")));
 }
 
 QTEST_MAIN(RunFlowTest)

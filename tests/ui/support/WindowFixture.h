@@ -64,14 +64,15 @@ inline std::function<bool(TNewTaskFields&)> AcceptNewTask(bool startAtOnce) {
 
 class WindowFixture {
  public:
-  WindowFixture() {
+  // `programDialogs`: the window opens its real dialogs (answered through `messages`).
+  explicit WindowFixture(bool programDialogs = false) {
     SetPacingFactor(0);
     dir = std::make_unique<QTemporaryDir>();
     TWindowOptions options;
     options.DirFile = Path("Dir.ini");
     options.SettingsFile = Path("quillmoss.ini");
     options.WebsitesParent = ProgramPath(dir->path()) + "\\";
-    options.Dialogs = &dialogs;
+    if (!programDialogs) options.Dialogs = &dialogs;
     form = std::make_unique<TForm1>(options);
     form->OpenUrl = [this](const QUrl& url) { opened.push_back(url); };
   }
