@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/release}
 pages=${PAGES:-2000}
 work=$(mktemp -d)
+chmod 755 "$work"  # nginx workers run as an unprivileged user
 trap 'kill $(cat "$work/nginx.pid" 2>/dev/null) 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # The site: page i links to the next five pages, to the index and to one shared image in ten.
