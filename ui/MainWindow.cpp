@@ -22,6 +22,7 @@
 #include "task/TaskFile.h"
 #include "ui/DirTreeWidget.h"
 #include "ui/QtWindowPort.h"
+#include "ui/dialogs/DialogCommands.h"
 #include "ui/dialogs/DialogService.h"
 #include "ui_MainWindow.h"
 #include "url/UrlLib.h"
@@ -69,6 +70,7 @@ TForm1::TForm1(TWindowOptions options, QWidget* parent)
     ownDialogs_ = MakeProgramDialogs(this);
     dialogs_ = ownDialogs_.get();
   }
+  dialogCommands_ = std::make_unique<TDialogCommands>(*manager_, *dir_, this);
 }
 
 TForm1::~TForm1() {
@@ -76,6 +78,7 @@ TForm1::~TForm1() {
   StopAndDrain();
   SetNextTaskStarter(nullptr);
   SetWindow(nullptr);
+  dialogCommands_.reset();
   manager_.reset();
   if (dir_) dir_->View = nullptr;
 }
@@ -146,12 +149,14 @@ void TForm1::ConnectCommands() {
   on(ui_->N30, &A::triggered, [this] { DumpUrlTable(); });
   on(ui_->N14, &A::triggered, [this] { dialogs_->MainSettings(this); });
   // Dialogs of the next steps.
-  on(ui_->NImport, &A::triggered, [this] { NotAvailableYet(this, ui_->NImport->text()); });
-  on(ui_->N19, &A::triggered, [this] { NotAvailableYet(this, ui_->N19->text()); });
+  on(ui_->NImport, &A::triggered, [this] {
+    dialogCommands_->Import([this](const TDirItem& item) { return AddTaskItem(item); });
+  });
+  on(ui_->N19, &A::triggered, [this] { dialogCommands_->DeleteDirectory(); });
   on(ui_->N22, &A::triggered, [this] { NotAvailableYet(this, ui_->N22->text()); });
-  on(ui_->N31, &A::triggered, [this] { NotAvailableYet(this, ui_->N31->text()); });
-  on(ui_->N20, &A::triggered, [this] { NotAvailableYet(this, ui_->N20->text()); });
-  on(ui_->N1, &A::triggered, [this] { NotAvailableYet(this, ui_->N1->text()); });
+  on(ui_->N31, &A::triggered, [this] { dialogCommands_->UpdateSettings(); });
+  on(ui_->N20, &A::triggered, [this] { dialogCommands_->OtherSettings(); });
+  on(ui_->N1, &A::triggered, [this] { dialogCommands_->About(); });
   on(ui_->N39, &A::triggered, [this] { TaskSettingsFromTree(); });
   // "退出" has no action of its own.
   on(ui_->N25, &A::triggered,

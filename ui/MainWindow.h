@@ -29,6 +29,8 @@ class TTaskManager;
 
 namespace qm::ui {
 
+class TDialogCommands;
+
 class QtWindowPort;
 class TTreeViewBinding;
 
@@ -53,6 +55,9 @@ class TForm1 final : public QMainWindow, public TWindowSide {
   Ui::TForm1& Controls() { return *ui_; }
   TTaskManager& Manager() { return *manager_; }
   TDir& Dir() { return *dir_; }
+  // The settings, tool and file dialogs of the menus (per-task settings, update and other
+  // settings, delete directory, import, about).
+  TDialogCommands& DialogCommands() { return *dialogCommands_; }
   QtWindowPort& Port() { return *port_; }
   QMenu* PopupMenuTree() const { return popupTree_; }
   QMenu* PopupMenuRecycled() const { return popupRecycled_; }
@@ -160,6 +165,7 @@ class TForm1 final : public QMainWindow, public TWindowSide {
   std::unique_ptr<TDir> dir_;
   std::unique_ptr<TTreeViewBinding> treeView_;
   std::unique_ptr<TTaskManager> manager_;
+  std::unique_ptr<TDialogCommands> dialogCommands_;
   std::unique_ptr<QtWindowPort> port_;
   class TStarter;
   std::unique_ptr<TStarter> starter_;

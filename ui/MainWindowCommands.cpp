@@ -10,6 +10,7 @@
 #include "task/Task.h"
 #include "task/TaskFile.h"
 #include "ui/MainWindow.h"
+#include "ui/dialogs/DialogCommands.h"
 #include "ui/dialogs/DialogService.h"
 #include "ui_MainWindow.h"
 #include "url/UrlLib.h"
@@ -164,8 +165,7 @@ void TForm1::RepairTask() {
 
 void TForm1::UpdateTask() {
   if (!manager_->CurrentTask()) return Dialogs().Info(this, QStringLiteral("还没有载入任务"));
-  // The update settings dialog comes with the next step of the window; until then the update
-  // runs with the settings in memory.
+  if (!dialogCommands_->UpdateSettings()) return;
   CommandTask()->RunMode = RunUpdate;
   StartNext();
 }
@@ -212,7 +212,7 @@ void TForm1::TaskSettingsFromTree() {
   if (item < 0) return;
   const TDirItem& it = dir_->Items[static_cast<std::size_t>(item)];
   if (FileExists(NativePath(it.Path + it.FileName))) {
-    NotAvailableYet(this, ui_->N39->text());
+    dialogCommands_->TaskSettings(item);
     return;
   }
   if (!Dialogs().OkCancel(this, Text("任务文件丢失,要重建以" + it.StartURL + "为起始网址的任务吗?"),
