@@ -104,6 +104,8 @@ struct TagScan {
   TFunctionRecord expr;       // the expression of the current tag, when its value is one
   std::string redirectLocal;  // the local path of the current tag's redirect target
   std::string quotedOutput;   // the current tag's rewritten expression, requoted for its value
+  std::string startUrl;       // the task's start URL, read once per scan
+  bool lookUp = true;         // known links are looked up in the table (not for script sources)
 };
 
 // The attribute's value as written, or nothing when the tag carries no usable attribute.
@@ -170,7 +172,7 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
     if (!MakeAbsoluteUrl(value, scan.base, absolute)) return false;
     if (HasExtIn(absolute, NoQueryExts))
       absolute.resize(std::min(absolute.find('?'), absolute.size()));
-    if (!HostAllowed(scan.anyHost, scan.hostOnly, absolute, scan.task.StartUrl)) return false;
+    if (!HostAllowed(scan.anyHost, scan.hostOnly, absolute, scan.startUrl)) return false;
     // The local path keeps the fragment; the table and the list do not.
     link.local = RelativeLocalPath(absolute, scan.baseSplit);
     link.hasFragment = absolute.find('#') != std::string::npos;
@@ -181,7 +183,7 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
   ResolvedLink& link = it->second;
   if (!link.accepted) return false;
 
-  const std::int32_t index = scan.task.InScript ? -1 : scan.task.FindUrl(link.absolute);
+  const std::int32_t index = scan.lookUp ? scan.task.FindUrl(link.absolute) : -1;
   if (index == -1) {
     if (!link.listed) scan.collected.Add(link.absolute);
     link.listed = true;
@@ -281,7 +283,7 @@ std::size_t NextTag(std::string_view text, std::string_view attribute, std::stri
 
 void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::string_view attribute,
              std::string_view endMark, std::string_view tagStart, bool anyHost, int hostOnly,
-             TLinkList& list, TScanScratch& scratch) {
+             TLinkList& list, TScanScratch& scratch, TTableLookup lookup) {
   if (attribute.empty() || endMark.empty() || tagStart.empty()) return;
   const std::string_view text(page);
   if (FindText(attribute, text, 0) == npos) return;
@@ -300,7 +302,9 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
                {},
                {},
                {},
-               {}};
+               {},
+               task.StartUrl(),
+               lookup == TTableLookup::KnownLinks};
   scan.baseSplit = SplitUrl(scan.base);
   if (RejectStringsOn) scan.rejects = RejectStrings.Items();
 

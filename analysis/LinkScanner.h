@@ -21,12 +21,18 @@ struct TScanScratch {
   std::string Text;
 };
 
+// Whether a scan asks the URL table about the links it takes: a known link is pointed at the
+// local file of its redirect target and not listed again. Script sources skip the lookup (the
+// analysis records them only when new).
+enum class TTableLookup { KnownLinks, Skip };
+
 // Scans `page` for `tagStart` ... `endMark` tags carrying `attribute` and rewrites it in place.
 // `anyHost` accepts links to every host; otherwise `hostOnly` 0 admits the start URL's site and
 // any other value only its host. New URLs are appended to `list` (no duplicates added).
 void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::string_view attribute,
              std::string_view endMark, std::string_view tagStart, bool anyHost, int hostOnly,
-             TLinkList& list, TScanScratch& scratch);
+             TLinkList& list, TScanScratch& scratch,
+             TTableLookup lookup = TTableLookup::KnownLinks);
 
 // The tag kinds, each a ScanTag with fixed parameters.
 void ScanImages(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
@@ -37,7 +43,7 @@ void ScanBackgrounds(TTask& task, std::string_view baseUrl, std::string& page, T
                      TScanScratch& scratch);
 void ScanEmbeds(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
                 TScanScratch& scratch);
-// Script sources; the table lookup is skipped (the task's InScript is set while it runs).
+// Script sources; the table lookup is skipped.
 void ScanScripts(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
                  TScanScratch& scratch);
 void ScanLinks(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,

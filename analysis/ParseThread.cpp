@@ -120,6 +120,10 @@ bool ParseThread::ScriptComing() {
   return status == NotDownloaded || status == InProgress;
 }
 
+void ParseThread::OnUncaughtError(const std::string& message) {
+  task_.FailRun(message);
+}
+
 bool ParseThread::AddLink(const TExtendUrlRec& rec, std::int32_t& added) {
   if (task_.AddUrl(rec) < 0) {
     if (task_.TakeMemoryShortNote()) LogPlain("内存不足");
@@ -232,7 +236,11 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
                               const std::string& localFile, std::int32_t& added) {
   docText_ = fileText_;
   links_.clear();
-  task_.StartUrl = task_.GetUrl(0);
+  const std::string startUrl = task_.GetUrl(0);
+  task_.SetStartUrl(startUrl);
+  // The anchors follow the scope the task has now; a change made meanwhile applies to the next
+  // page.
+  const std::int32_t scope = task_.Settings().Scope;
   PacedSleep(10);
 
   const TSplitUrl parts = SplitUrl(pageUrl);
@@ -250,7 +258,7 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   }
 
   TJsClass& script = *task_.Script;
-  script.Prepare(&task_, task_.StartUrl, baseUrl, docText_);
+  script.Prepare(&task_, startUrl, baseUrl, docText_);
   if (rec.ContentKind != KindScript) FixHtmlStart(docText_);
 
   ScanImages(task_, baseUrl, docText_, links_, scratch_);
@@ -286,8 +294,8 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
     script.ScanPageScripts("document.location");
   }
 
-  ScanAnchors(task_, baseUrl, docText_, links_, task_.Scope, scratch_);
-  ScanAreas(task_, baseUrl, docText_, links_, task_.Scope, scratch_);
+  ScanAnchors(task_, baseUrl, docText_, links_, scope, scratch_);
+  ScanAreas(task_, baseUrl, docText_, links_, scope, scratch_);
   if (!scriptFileUrl_.empty()) {
     // The script's body lies at the local file of the URL its entry finally resolved to.
     scriptEntry_ = task_.FindUrl(scriptFileUrl_);

@@ -31,6 +31,8 @@ class ParseThread : public TThread {
 
  protected:
   void Execute() override;
+  // An uncaught error stops the run as a failure (the master then reports and saves).
+  void OnUncaughtError(const std::string& message) override;
 
  private:
   // Steps of Analyse.

@@ -4,40 +4,43 @@
 #include "task/Task.h"
 
 namespace qm {
+namespace {
+
+// Read under the task's lock: the settings dialog may change it while a page is analysed.
+bool ForeignImagesOf(const TTask& task) {
+  return task.Settings().ForeignImages;
+}
+
+}  // namespace
 
 void ScanImages(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
                 TScanScratch& scratch) {
-  ScanTag(task, baseUrl, page, "src", ">", "<img ", task.ForeignImages, 0, list, scratch);
-  ScanTag(task, baseUrl, page, "lowsrc", ">", "<img ", task.ForeignImages, 0, list, scratch);
-  ScanTag(task, baseUrl, page, "src", ">", "<image ", task.ForeignImages, 0, list, scratch);
+  ScanTag(task, baseUrl, page, "src", ">", "<img ", ForeignImagesOf(task), 0, list, scratch);
+  ScanTag(task, baseUrl, page, "lowsrc", ">", "<img ", ForeignImagesOf(task), 0, list, scratch);
+  ScanTag(task, baseUrl, page, "src", ">", "<image ", ForeignImagesOf(task), 0, list, scratch);
 }
 
 void ScanInputs(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
                 TScanScratch& scratch) {
-  ScanTag(task, baseUrl, page, "src", ">", "<input ", task.ForeignImages, 0, list, scratch);
+  ScanTag(task, baseUrl, page, "src", ">", "<input ", ForeignImagesOf(task), 0, list, scratch);
 }
 
 void ScanBackgrounds(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
                      TScanScratch& scratch) {
-  ScanTag(task, baseUrl, page, "background", ">", "<", task.ForeignImages, 0, list, scratch);
+  ScanTag(task, baseUrl, page, "background", ">", "<", ForeignImagesOf(task), 0, list, scratch);
 }
 
 void ScanEmbeds(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
                 TScanScratch& scratch) {
-  ScanTag(task, baseUrl, page, "src", ">", "<embed ", task.ForeignImages, 0, list, scratch);
+  ScanTag(task, baseUrl, page, "src", ">", "<embed ", ForeignImagesOf(task), 0, list, scratch);
 }
 
 void ScanScripts(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,
                  TScanScratch& scratch) {
   // The element runs to its closing tag, so an inline body is searched too. Script sources are
   // recorded by the analysis only when new, so the scan does not look them up itself.
-  struct InScriptScope {
-    TTask& task;
-    explicit InScriptScope(TTask& t) : task(t) { task.InScript = true; }
-    ~InScriptScope() { task.InScript = false; }
-  } inScript(task);
-  ScanTag(task, baseUrl, page, "src", "</script>", "<script ", task.ForeignImages, 0, list,
-          scratch);
+  ScanTag(task, baseUrl, page, "src", "</script>", "<script ", ForeignImagesOf(task), 0, list,
+          scratch, TTableLookup::Skip);
 }
 
 void ScanLinks(TTask& task, std::string_view baseUrl, std::string& page, TLinkList& list,

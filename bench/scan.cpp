@@ -96,7 +96,7 @@ std::string SyntheticPage(std::size_t tags, std::size_t repeats) {
 // A task whose table already holds some of the links, as the pages of a running task see it.
 std::unique_ptr<TTask> MakeTask() {
   auto task = std::make_unique<TTask>();
-  task->StartUrl = "http://www.site.test/doc/index.html";
+  task->SetStartUrl("http://www.site.test/doc/index.html");
   task->Script = std::make_shared<TJsClass>();
   for (int i = 0; i < 2000; i += 2) {
     TExtendUrlRec rec = EmptyUrlRec();
@@ -120,8 +120,8 @@ void ScanPage(TTask& task, std::string& page, TLinkList& links, TScanScratch& sc
   ScanIFrames(task, kPageUrl, page, links, scratch);
   ScanMetaRefresh(task, kPageUrl, page, links, scratch);
   links.clear();
-  ScanAnchors(task, kPageUrl, page, links, task.Scope, scratch);
-  ScanAreas(task, kPageUrl, page, links, task.Scope, scratch);
+  ScanAnchors(task, kPageUrl, page, links, task.Settings().Scope, scratch);
+  ScanAreas(task, kPageUrl, page, links, task.Settings().Scope, scratch);
   links.clear();
 }
 
@@ -135,7 +135,7 @@ void RunScans(benchmark::State& state, const std::vector<std::string>& pages) {
     for (const std::string& original : pages) {
       state.PauseTiming();
       page = original;
-      task->Script->Prepare(task.get(), task->StartUrl, kPageUrl, page);
+      task->Script->Prepare(task.get(), task->StartUrl(), kPageUrl, page);
       state.ResumeTiming();
       ScanPage(*task, page, links, scratch);
       benchmark::DoNotOptimize(page.data());

@@ -105,7 +105,14 @@ int DriveRun(TTaskManager& manager, TerminalWindow& window) {
   window.FinishProgressLine();
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);
-  return stopped ? 130 : 0;
+  if (stopped) return 130;
+  for (std::int32_t i = 0; i < manager.TaskCount(); ++i) {
+    if (manager.Task(i).RunFailed) {
+      std::fputs("quillmoss-cli: a thread of the run failed (see the log)\n", stderr);
+      return 1;
+    }
+  }
+  return 0;
 }
 
 }  // namespace qm::cli

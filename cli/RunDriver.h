@@ -12,7 +12,8 @@ namespace qm::cli {
 class TerminalWindow;
 
 // Starts the scheduler and waits until every thread of the run has ended. Returns the exit code:
-// 0 when the run ended, 130 when it was stopped by Ctrl-C.
+// 0 when the run ended, 130 when it was stopped by Ctrl-C, 1 when a thread of a run died of an
+// uncaught error (that run was stopped and its task file saved).
 int DriveRun(TTaskManager& manager, TerminalWindow& window);
 
 // "/abs/dir" -> "\abs\dir\": a folder in the program's own form, made absolute.

@@ -23,8 +23,9 @@ int RunInfo(const std::vector<std::string>& args) {
   if (!r.Message.empty())
     std::fprintf(stderr, "quillmoss-cli info: warning: %s\n", r.Message.c_str());
   const int percent = task.Recount();
-  std::printf("Depth=%d\nScope=%d\nContent=%d\nForeignImages=%d\n", task.Depth, task.Scope,
-              task.Content, task.ForeignImages ? 1 : 0);
+  const TaskSettings s = task.Settings();
+  std::printf("Depth=%d\nScope=%d\nContent=%d\nForeignImages=%d\n", s.Depth, s.Scope, s.Content,
+              s.ForeignImages ? 1 : 0);
   std::printf("Records=%d\nTotal=%d\n", task.Count, task.Total);
   std::printf("NotDownloaded=%d\nDownloaded=%d\nSaved=%d\nErrors=%d\nAnalysisErrors=%d\n",
               task.NotDownloadedCount, task.DownloadedCount, task.SavedCount, task.ErrorCount,

@@ -450,7 +450,7 @@ void THttpClient::Perform(const std::string& url, bool head, std::string* body) 
   response_ = THttpResponse{};
   response_.LastModified = LastModifiedOf({});
   finalUrl_ = url;
-  ChainTarget.clear();
+  ChainTarget = -1;
   std::string current = WireUrl(url);
   for (int request = 1;; ++request) {
     if (ShouldAbort()) throw EHttpAborted("Transfer aborted");

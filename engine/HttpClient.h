@@ -151,9 +151,9 @@ class THttpClient {
     return extraHeaders_;
   }
 
-  // Scratch for the redirect handler: the target it settled on at the previous hop of the request
-  // in progress. Cleared when a request starts.
-  std::string ChainTarget;
+  // Scratch for the redirect handler: the table entry the previous hop of the request in progress
+  // added (and so claimed for this client's worker), -1 none. Cleared when a request starts.
+  std::int32_t ChainTarget = -1;
 
   // ---- response of the last request ----
   const THttpResponse& Response() const { return response_; }

@@ -117,16 +117,13 @@ void IdHTTP1Redirect(THttpClient& sender, std::string& location) {
   const std::string stubPath = RedirectStubPath(task->Folder, current);
   if (stubPath != LocalPathOf(task->Folder, resolved))
     WriteStub(stubPath, RedirectStubPage(RelativeLocalPath(resolved, current)));
-  const bool created = task->FindUrl(resolved) < 0;
-  task->RedirectUrl(current, resolved);
+  bool created = false;
+  const std::int32_t target = task->RedirectUrl(current, resolved, &created);
   // Every hop is recorded for the requested URL, so an entry the previous hop created is left
   // claimed by nobody: hand it back to the workers, or the table would never be finished.
-  const std::string previous = std::exchange(sender.ChainTarget, created ? resolved : "");
-  if (!previous.empty() && previous != resolved) {
-    const std::int32_t orphan = task->FindUrl(previous);
-    if (orphan >= 0 && task->GetStatus(orphan) == InProgress)
-      task->SetStatus(orphan, NotDownloaded);
-  }
+  const std::int32_t previous = std::exchange(sender.ChainTarget, created ? target : -1);
+  if (previous >= 0 && previous != target && task->GetStatus(previous) == InProgress)
+    task->SetStatus(previous, NotDownloaded);
 }
 
 void IdHTTP1WorkBegin(THttpClient& sender, TWorkMode, std::int64_t expected) {

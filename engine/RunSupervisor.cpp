@@ -61,6 +61,7 @@ void StartTaskThreads(TTask& task, bool updateRun) {
   auto run = std::make_unique<TRunThreads>();
   run->Task = &task;
   // Running before any thread starts: a thread that saw the task still stopped would end at once.
+  task.RunFailed = false;
   task.MarkRunning();
   // Holds handed to an analysis thread that ended early died with that run.
   task.FileClaims.Clear();

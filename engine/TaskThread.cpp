@@ -143,7 +143,19 @@ void TTaskThread::Execute() {
     position_ = at + 1;
   }
   ReleaseClient();
+  loopEnded_ = true;
   OnLoopEnded();
+}
+
+void TTaskThread::OnUncaughtError(const std::string& message) {
+  task_.FailRun(message);
+  if (loopEnded_) return;
+  loopEnded_ = true;
+  OnLoopEnded();
+}
+
+bool TTaskThread::OwnsTarget() const {
+  return resolved_ == ownedTarget_ && task_.GetStatus(resolved_) == InProgress;
 }
 
 void TTaskThread::ReleaseClient() {
@@ -189,9 +201,9 @@ void TTaskThread::DownloadEntry(std::int32_t entry) {
     if (resolved_ != entry) {
       LogPlain(Line(entry, ",重定向%s到%s", task_.GetRawUrl(entry).c_str(),
                     task_.GetRawUrl(resolved_).c_str()));
-      // A target that was already in the table is not ours: it is fetched (or was) under its own
-      // claim, and must not be marked failed here.
-      if (task_.GetStatus(resolved_) != InProgress) return;
+      // A target that was already in the table is fetched (or was) under its own claim and must
+      // not be fetched twice or marked failed here; one still waiting is claimed now.
+      if (!OwnsTarget() && !task_.ClaimEntry(resolved_)) return;
     }
     if (LocalFileIsCurrent(entry, ",%s已存在,且是最新的，不需下载,%s")) return;
     LogPlain(Line(entry, ",正在下载%s文件大小%" PRId64 "字节", currentUrl_.c_str(), expectedSize_));
@@ -241,6 +253,8 @@ void TTaskThread::UpdateEntry(std::int32_t entry) {
 
   resolved_ = task_.ResolveIndex(entry);
   SetCurrentUrl(task_.GetUrl(entry));
+  // Redirected to an entry another worker is fetching: that worker brings it up to date.
+  if (resolved_ != entry && !OwnsTarget() && task_.GetStatus(resolved_) == InProgress) return;
   const std::string dateText = FormatDateTimeIso(lastModified_);
 
   if (lastModified_ > kNoDateBound &&
@@ -292,6 +306,7 @@ bool TTaskThread::HeadEntry(std::int32_t entry) {
   bool raised = false;
   bool aborted = false;
   std::string message;
+  ownedTarget_ = -1;
   try {
     client_->Head(currentUrl_);
   } catch (const EHttpAborted& e) {
@@ -303,6 +318,7 @@ bool TTaskThread::HeadEntry(std::int32_t entry) {
   }
   // Read also after a failure: an error response may still carry the cookies a site needs.
   const THttpResponse& response = client_->Response();
+  ownedTarget_ = client_->ChainTarget;
   expectedSize_ = response.ContentLength;
   lastModified_ = response.LastModified;
   std::vector<std::pair<std::string, bool>> secureFlags;
@@ -325,7 +341,13 @@ bool TTaskThread::HeadEntry(std::int32_t entry) {
       // Servers commonly send it relative to the requested URL.
       std::string target;
       if (MakeAbsoluteUrl(location, currentUrl_, target) && target != currentUrl_) {
-        task_.RedirectRecord(entry, target);
+        bool created = false;
+        const std::int32_t moved = task_.RedirectRecord(entry, target, &created);
+        // An entry the redirects of this HEAD created is nobody's once the entry points past it.
+        if (ownedTarget_ >= 0 && ownedTarget_ != moved &&
+            task_.GetStatus(ownedTarget_) == InProgress)
+          task_.SetStatus(ownedTarget_, NotDownloaded);
+        ownedTarget_ = created ? moved : -1;
         currentUrl_ = target;
       }
     }

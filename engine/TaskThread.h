@@ -46,6 +46,8 @@ class TTaskThread : public TWorkerInfo {
   TTaskThread(TTask& task, bool updateRun, std::unique_ptr<THttpClient> client, TDeferStart);
 
   void Execute() override;
+  // An uncaught error ends the run as a failure; the master still makes its end-of-run report.
+  void OnUncaughtError(const std::string& message) override;
   // Called on the worker's thread when its walk of the table has ended (end of table, stop or
   // termination), after the worker has released its client.
   virtual void OnLoopEnded() {}
@@ -58,6 +60,9 @@ class TTaskThread : public TWorkerInfo {
   bool HeadEntry(std::int32_t entry);
   bool GetEntry(std::int32_t entry);
   bool RefreshTest();
+  // The entry the worker's HEAD was redirected to was added by that redirect, so this worker has
+  // claimed it.
+  bool OwnsTarget() const;
 
   // GetEntry's parts.
   void FetchSmallBody();
@@ -98,6 +103,7 @@ class TTaskThread : public TWorkerInfo {
   std::uint32_t tag_ = 0;
   std::atomic<std::int64_t> position_{0};
   std::atomic<std::int32_t> filesDone_{0};
+  bool loopEnded_ = false;  // OnLoopEnded has been called (only on the worker's own thread)
 
   std::string saveRoot_;  // the task's Folder, or ".\" when empty
   std::int64_t expectedSize_ = 0;
@@ -108,6 +114,7 @@ class TTaskThread : public TWorkerInfo {
   std::string localFile_;  // "\"-separated, always inside saveRoot_
   std::int32_t resolved_ = 0;
   std::int32_t lastHeadEntry_ = -1;  // the entry of this worker's latest HEAD
+  std::int32_t ownedTarget_ = -1;    // the redirect target the latest HEAD added, -1 none
   TCookieList cookieList_;
   TLocalFileClaim fileClaim_;
 

@@ -93,28 +93,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return t;
   }();
   TTask& task = (flags & 16) ? tableTask : emptyTask;
-  task.StartUrl = (flags & 0x80) ? "http://h/d/p.html" : "http://w1.site.test/a/";
+  task.SetStartUrl((flags & 0x80) ? "http://h/d/p.html" : "http://w1.site.test/a/");
   if (!task.Script) task.Script = std::make_shared<TJsClass>();
-  task.ForeignImages = (flags & 1) != 0;
-  task.Scope = (flags >> 1) & 3;
+  TaskSettings settings;
+  settings.ForeignImages = (flags & 1) != 0;
+  settings.Scope = (flags >> 1) & 3;
+  task.SetSettings(settings);
   RejectStringsOn = (flags & 8) != 0;
 
   TLinkList links;
   TScanScratch scratch;
-  task.Script->Prepare(&task, task.StartUrl, base, page);
+  task.Script->Prepare(&task, task.StartUrl(), base, page);
   FixHtmlStart(page);
   ScanImages(task, base, page, links, scratch);
   ScanBackgrounds(task, base, page, links, scratch);
   ScanInputs(task, base, page, links, scratch);
   ScanEmbeds(task, base, page, links, scratch);
   ScanScripts(task, base, page, links, scratch);
-  if (task.InScript) std::abort();
   ScanLinks(task, base, page, links, scratch);
   ScanFrames(task, base, page, links, scratch);
   ScanIFrames(task, base, page, links, scratch);
   ScanMetaRefresh(task, base, page, links, scratch);
-  ScanAnchors(task, base, page, links, task.Scope, scratch);
-  ScanAreas(task, base, page, links, task.Scope, scratch);
+  ScanAnchors(task, base, page, links, settings.Scope, scratch);
+  ScanAreas(task, base, page, links, settings.Scope, scratch);
   CheckLinks(links);
 
   // Odd parameters: overlapping, empty and one-character marks.
@@ -122,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ScanTag(task, base, page, "<", ">", "<", false, 1, links, scratch);
   ScanTag(task, base, page, "src", "", "<img ", true, 0, links, scratch);
   ScanTag(task, base, page, "", ">", "<", true, 0, links, scratch);
-  ScanTag(task, base, page, "=", "\"", "'", true, 2, links, scratch);
+  ScanTag(task, base, page, "=", "\"", "'", true, 2, links, scratch, TTableLookup::Skip);
   CheckLinks(links);
 
   StyleAndMediaScans(task, base, input);

@@ -77,13 +77,10 @@ TTask& TTaskManager::NewTaskWithSettings(std::int32_t item, const TaskSettings& 
   rec.ReferId = 0;
   rec.OwnBase = 1;
   task->AddUrl(rec);
-  task->StartUrl = url;
+  task->SetStartUrl(url);
   Window().SetStatusText("开始下载以" + url + "为首页的网站.");
 
-  task->Depth = settings.Depth;
-  task->Scope = settings.Scope;
-  task->Content = settings.Content;
-  task->ForeignImages = settings.ForeignImages;
+  task->SetSettings(settings);
   task->Loaded = true;
 
   TTask& ref = *task;

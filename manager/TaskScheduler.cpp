@@ -30,7 +30,7 @@ bool TTaskManager::LoadChosenTask(std::int32_t index) {
     Window().AddRedLog("任务 " + name + " 载入失败: " + loaded.Message);
     return false;
   }
-  if (!loaded.Message.empty()) Window().AddRedLog(loaded.Message);
+  // What a damaged file lost or had repaired the reader has logged already.
   if (dir_.Valid(item)) dir_.Items[static_cast<std::size_t>(item)].StartURL = task.GetUrl(0);
   Window().SetStatusText("任务 " + name + "载入完毕");
   return true;
@@ -87,7 +87,7 @@ void TTaskManager::StartNext() {
   ApplyRunMode(task);
   const std::int32_t item = TaskItem(chosen);
   const std::string startUrl =
-      dir_.Valid(item) ? dir_.Items[static_cast<std::size_t>(item)].StartURL : task.StartUrl;
+      dir_.Valid(item) ? dir_.Items[static_cast<std::size_t>(item)].StartURL : task.StartUrl();
   Window().SetStatusText("开始下载以 " + startUrl + "为首页的网站");
   const bool updateRun = task.RunMode == RunUpdate;
   // Hold before the threads start: the run may end (and ask for the next task) at once.
@@ -121,7 +121,7 @@ void TTaskManager::ShowTaskCommands(TTask* task) {
     default:
       break;
   }
-  Window().ShowTaskCommands(task->StartUrl, enabled);
+  Window().ShowTaskCommands(task->StartUrl(), enabled);
 }
 
 }  // namespace qm

@@ -29,11 +29,7 @@ TTask* LoadedTaskOf(const TTaskManager& manager, std::int32_t item) {
 
 bool TTaskManager::WriteTaskSettings(std::int32_t item, const TaskSettings& settings) {
   if (TTask* task = LoadedTaskOf(*this, item)) {
-    TLockGuard guard(task->TableLock);
-    task->Depth = settings.Depth;
-    task->Scope = settings.Scope;
-    task->Content = settings.Content;
-    task->ForeignImages = settings.ForeignImages;
+    task->SetSettings(settings);
     return true;
   }
   const std::string path = ExistingTaskFile(dir_, item);
@@ -44,11 +40,7 @@ bool TTaskManager::WriteTaskSettings(std::int32_t item, const TaskSettings& sett
 
 bool TTaskManager::ReadTaskSettings(std::int32_t item, TaskSettings& settings) {
   if (TTask* task = LoadedTaskOf(*this, item)) {
-    TLockGuard guard(task->TableLock);
-    settings.Depth = task->Depth;
-    settings.Scope = task->Scope;
-    settings.Content = task->Content;
-    settings.ForeignImages = task->ForeignImages;
+    settings = task->Settings();
     return true;
   }
   const std::string path = ExistingTaskFile(dir_, item);

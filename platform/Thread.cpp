@@ -1,5 +1,7 @@
 #include "platform/Thread.h"
 
+#include <exception>
+
 #include "platform/ChangeSignal.h"
 
 namespace qm {
@@ -19,10 +21,24 @@ void TThread::Start() {
 
 void TThread::Run() {
   ownId_.store(std::this_thread::get_id());
+  // A thread that dies must say so: its owner is told what ended it.
+  std::string error;
+  bool failed = false;
   try {
     Execute();
+  } catch (const std::exception& e) {
+    failed = true;
+    error = e.what();
   } catch (...) {
-    // A thread that ends through an error it did not catch just ends.
+    failed = true;
+    error = "unknown exception";
+  }
+  if (failed) {
+    try {
+      OnUncaughtError(error);
+    } catch (...) {
+      // Nothing is left to tell: the handler could not report the failure either.
+    }
   }
   finished_.store(true);
   EndedSignal().Notify();

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace qm {
@@ -35,6 +36,9 @@ class TThread {
 
  protected:
   virtual void Execute() = 0;
+  // Called on the thread when an exception escapes Execute(), with the exception's message; the
+  // thread ends after it. An exception escaping this handler is dropped.
+  virtual void OnUncaughtError(const std::string& message) { (void)message; }
   // Blocks while the thread is suspended (and not terminated).
   void CheckSuspended();
   // The signal the thread's waits use, so that a terminate request ends them at once.

@@ -26,6 +26,26 @@ TTask::TTask() : index_(std::make_unique<LookupIndex>()) {
 
 TTask::~TTask() = default;
 
+TaskSettings TTask::Settings() const {
+  TLockGuard guard(TableLock);
+  return settings_;
+}
+
+void TTask::SetSettings(const TaskSettings& settings) {
+  TLockGuard guard(TableLock);
+  settings_ = settings;
+}
+
+std::string TTask::StartUrl() const {
+  TLockGuard guard(TableLock);
+  return startUrl_;
+}
+
+void TTask::SetStartUrl(std::string_view url) {
+  TLockGuard guard(TableLock);
+  startUrl_.assign(url);
+}
+
 bool TTask::GrowTable(std::int32_t minCapacity) {
   if (minCapacity <= static_cast<std::int32_t>(Urls.size())) return true;
   const std::size_t oldSize = UrlFlags.size();
@@ -229,8 +249,9 @@ std::int32_t TTask::Recount() {
                                    Total);
 }
 
-std::int32_t TTask::RedirectRecord(std::int32_t index, std::string_view newUrl) {
+std::int32_t TTask::RedirectRecord(std::int32_t index, std::string_view newUrl, bool* created) {
   TLockGuard guard(TableLock);
+  if (created) *created = false;
   if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return -1;
   std::int32_t target = FindUrl(newUrl);
   if (target == -1) {
@@ -241,9 +262,10 @@ std::int32_t TTask::RedirectRecord(std::int32_t index, std::string_view newUrl) 
     copy.Url.Set(newUrl);
     copy.OwnBase = 1;
     target = AddUrl(copy);
-  } else {
-    SetStatus(target, Redirected);
+    if (created) *created = target >= 0;
   }
+  // A target that was in the table already keeps its status: marking it Redirected would drop a
+  // saved page from the counts, or keep a fetched one from being analysed and saved.
   TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
   rec.RedirectId = target;
   rec.Status = Redirected;
@@ -251,11 +273,12 @@ std::int32_t TTask::RedirectRecord(std::int32_t index, std::string_view newUrl) 
   return target;
 }
 
-std::int32_t TTask::RedirectUrl(std::string_view oldUrl, std::string_view newUrl) {
+std::int32_t TTask::RedirectUrl(std::string_view oldUrl, std::string_view newUrl, bool* created) {
   TLockGuard guard(TableLock);
+  if (created) *created = false;
   const std::int32_t index = FindUrl(oldUrl);
   if (index < 0) return -1;
-  return RedirectRecord(index, newUrl);
+  return RedirectRecord(index, newUrl, created);
 }
 
 std::string TTask::ResolveBase(std::string_view url, bool& changed) {

@@ -14,6 +14,7 @@
 #include "platform/DateTime.h"
 #include "platform/Lock.h"
 #include "task/LocalFileClaims.h"
+#include "task/TaskSettings.h"
 #include "task/UrlRecord.h"
 
 namespace qm {
@@ -43,9 +44,7 @@ class TTask {
   TChangeSignal Changes;
 
   // ---- fields, in the program's declaration order ----
-  bool InScript = false;          // true while the script-tag scan runs
   std::int32_t ManagerIndex = 0;  // index in the task manager's list
-  std::string StartUrl;           // URL of record 0 after following redirects
   mutable TReentrantLock TableLock;
   TSignalledValue<std::int32_t> State{Changes, Stopped};
   bool Loaded = false;  // the URL table is in memory
@@ -83,10 +82,18 @@ class TTask {
   TSignalledValue<bool> AnalysisDone{Changes, false};
   // Holds on the local files being written in this run (two entries may share one file).
   TLocalFileClaims FileClaims;
-  std::int32_t Depth = -1;  // -1 unlimited
-  std::int32_t Scope = ScopeHost;
-  std::int32_t Content = ContentPagesAndImages;
-  bool ForeignImages = false;
+  // A thread of the task's latest run ended through an uncaught error (FailRun).
+  std::atomic<bool> RunFailed{false};
+
+  // ---- settings and start URL (under TableLock) ----
+  // The settings dialog changes the four settings of a running task while the analysis thread
+  // and the tag scans read them, and the analysis thread sets the start URL while the window
+  // shows it: both are only read and written here, each access under TableLock.
+  TaskSettings Settings() const;
+  void SetSettings(const TaskSettings& settings);
+  // URL of record 0 after following redirects.
+  std::string StartUrl() const;
+  void SetStartUrl(std::string_view url);
 
   // ---- table operations (each takes TableLock for its whole body) ----
   std::int32_t AddUrl(const TExtendUrlRec& rec);
@@ -110,8 +117,13 @@ class TTask {
   void SetFileTime(std::int32_t index, TDateTime time);
   std::int32_t GetCount();
   std::int32_t Recount();
-  std::int32_t RedirectRecord(std::int32_t index, std::string_view newUrl);
-  std::int32_t RedirectUrl(std::string_view oldUrl, std::string_view newUrl);
+  // Records that entry `index` answered with a redirect to newUrl and returns the target's index.
+  // A new target is added InProgress (the worker that met the redirect fetches it) and `created`
+  // is set; a target already in the table keeps its own status, since it is fetched, or was,
+  // under its own entry. The redirecting entry becomes Redirected either way.
+  std::int32_t RedirectRecord(std::int32_t index, std::string_view newUrl, bool* created = nullptr);
+  std::int32_t RedirectUrl(std::string_view oldUrl, std::string_view newUrl,
+                           bool* created = nullptr);
   // The URL itself, or GetUrl of its entry when it is in the table; `changed` when that differs.
   std::string ResolveBase(std::string_view url, bool& changed);
   std::int32_t PushAnalysis(std::int32_t index);
@@ -142,6 +154,9 @@ class TTask {
   void Pause();
   void MarkStopped();
   void MarkComplete();
+  // A thread of the run died of `message`: the message goes to the log in red, the run is
+  // stopped (the master's end-of-run report then saves the task file) and RunFailed is set.
+  void FailRun(const std::string& message);
 
   // Appends a worker to the per-worker arrays with a new speed meter and sets its client's tag to
   // MakeClientTag(ManagerIndex, index); returns the index.
@@ -163,6 +178,8 @@ class TTask {
   struct LookupIndex;                        // in-memory index beside the stored tree links
   std::unique_ptr<LookupIndex> index_;
   bool memoryShort_ = false;  // under TableLock
+  TaskSettings settings_;     // under TableLock
+  std::string startUrl_;      // under TableLock
   // Lookup tree (callers hold TableLock).
   std::int32_t FindDirChild(std::int32_t node, std::string_view name);
   std::int32_t FindUrlChild(std::int32_t node, std::string_view url);

@@ -69,14 +69,15 @@ TTaskFileResult WriteComplete(TTask& task, const std::string& tmp, const std::st
   const std::int32_t count =
       std::clamp<std::int64_t>(task.Count, 0, static_cast<std::int64_t>(task.Urls.size()));
   unsigned char header[kTaskFileHeaderSize] = {};
-  PutInt32(header, kOffDepth, task.Depth);
-  PutInt32(header, kOffScope, task.Scope);
-  PutInt32(header, kOffContent, task.Content);
+  const TaskSettings settings = task.Settings();
+  PutInt32(header, kOffDepth, settings.Depth);
+  PutInt32(header, kOffScope, settings.Scope);
+  PutInt32(header, kOffContent, settings.Content);
   PutInt32(header, kOffCount, count);
   PutInt32(header, kOffRecordSize, kTaskFileRecordSize);
   PutInt32(header, kOffDirCount, static_cast<std::int32_t>(task.ExtraDirs.size()));
   PutInt32(header, kOffDirSize, kTaskFileDirSize);
-  header[kOffForeignImages] = task.ForeignImages ? 1 : 0;
+  header[kOffForeignImages] = settings.ForeignImages ? 1 : 0;
   PutInt32(header, kOffVersionHigh, kVersionMajor * 65536 + kVersionMinor);
   PutInt32(header, kOffVersionLow, kVersionPatch * 65536);
 
@@ -373,17 +374,19 @@ TTaskFileResult ReadTaskFile(TTask& task, const std::string& path) {
   flags.resize(capacity);
   {
     TLockGuard guard(task.TableLock);
-    task.Depth = GetInt32(header, kOffDepth);
-    task.Scope = GetInt32(header, kOffScope);
-    task.Content = GetInt32(header, kOffContent);
-    task.ForeignImages = header[kOffForeignImages] != 0;
+    TaskSettings settings;
+    settings.Depth = GetInt32(header, kOffDepth);
+    settings.Scope = GetInt32(header, kOffScope);
+    settings.Content = GetInt32(header, kOffContent);
+    settings.ForeignImages = header[kOffForeignImages] != 0;
+    task.SetSettings(settings);
     task.Count = loaded.Count;
     task.Urls = std::move(loaded.Urls);
     task.UrlFlags = std::move(flags);
     task.ExtraDirs = std::move(loaded.ExtraDirs);
     task.RebuildIndex();
   }
-  task.StartUrl = task.GetUrl(0);
+  task.SetStartUrl(task.GetUrl(0));
   task.Loaded = true;
   if (!notes.empty()) Window().AddRedLog("任务文件已损坏, 已尽量读入: " + path + ": " + notes);
   return {true, notes};

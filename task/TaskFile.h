@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "task/TaskSettings.h"
+
 namespace qm {
 
 class TTask;
@@ -21,15 +23,6 @@ class TTask;
 inline constexpr std::size_t kTaskFileHeaderSize = 128;
 inline constexpr std::int32_t kTaskFileRecordSize = 185;
 inline constexpr std::int32_t kTaskFileDirSize = 129;
-
-// The four download settings of a task, as the header of its task file holds them.
-struct TaskSettings {
-  std::int32_t Depth = -1;
-  std::int32_t Scope = 1;
-  std::int32_t Content = 1;
-  bool ForeignImages = false;
-  bool operator==(const TaskSettings&) const = default;
-};
 
 // Read and replace the settings in the header of the task file at `path` in place, leaving every
 // other byte as it is. Raise std::runtime_error when the file cannot be read or written, or is

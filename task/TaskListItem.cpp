@@ -30,7 +30,7 @@ std::string StateWord(std::int32_t state, std::int32_t runMode, bool loaded) {
 void TTask::ShowInListItem(int row, TDateTime now) {
   ListItem = row;
   const std::int32_t state = State.load();
-  std::string progress, count, size, time;
+  std::string progress, count, size, time, startUrl;
   {
     TLockGuard guard(TableLock);
     char buf[32];
@@ -42,6 +42,7 @@ void TTask::ShowInListItem(int row, TDateTime now) {
     TDateTime span = RunTime;
     if (state == Running) span += now - RunStart;
     time = FormatTimeOfDay(span);
+    startUrl = StartUrl();
   }
   if (!Loaded) {
     progress = "?/?";
@@ -51,7 +52,7 @@ void TTask::ShowInListItem(int row, TDateTime now) {
   TListRowTexts texts;
   texts.Caption = Name;
   texts.ImageIndex = 0;
-  texts.SubItems = {StateWord(state, RunMode, Loaded), StartUrl, time, progress, size, count};
+  texts.SubItems = {StateWord(state, RunMode, Loaded), startUrl, time, progress, size, count};
   Window().SetListRow(row, texts);
 }
 

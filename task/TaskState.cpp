@@ -57,6 +57,16 @@ void TTask::MarkComplete() {
   Workers.clear();
 }
 
+void TTask::FailRun(const std::string& message) {
+  RunFailed = true;
+  Window().Synchronize([&] {
+    const std::string line = "线程错误信息=" + message;
+    Window().AddRedLog(line);
+    Window().SetStatusText(line);
+    if (State == Running || State == Paused) MarkStopped();
+  });
+}
+
 std::int32_t TTask::RegisterWorker(TWorkerInfo* thread, THttpClient* client) {
   std::lock_guard<std::mutex> guard(WorkersLock);
   const std::size_t n = Workers.size();

@@ -34,7 +34,8 @@ struct TScopeView {
 
 TScopeView ScopeOf(const TTask& task) {
   TLockGuard guard(task.TableLock);
-  return {task.Depth, task.Scope, task.Content, task.ForeignImages, task.StartUrl};
+  const TaskSettings s = task.Settings();
+  return {s.Depth, s.Scope, s.Content, s.ForeignImages, task.StartUrl()};
 }
 
 bool HasExtraDirs(const TTask& task) {

@@ -23,7 +23,7 @@ class ScanFixture : public ::testing::Test {
     savedRejectOn_ = RejectStringsOn;
     savedRejects_ = RejectStrings.Items();
     RejectStringsOn = false;
-    task.StartUrl = kPage;
+    task.SetStartUrl(kPage);
     if (!task.Script) task.Script = std::make_shared<TJsClass>();
   }
   void TearDown() override {
@@ -35,7 +35,7 @@ class ScanFixture : public ::testing::Test {
   // the rewritten page.
   template <class Scan>
   std::string Run(Scan scan, std::string page, const std::string& pageUrl = kPage) {
-    task.Script->Prepare(&task, task.StartUrl, pageUrl, page);
+    task.Script->Prepare(&task, task.StartUrl(), pageUrl, page);
     scan(task, pageUrl, page, links, scratch);
     return page;
   }

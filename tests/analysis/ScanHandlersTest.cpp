@@ -3,16 +3,19 @@
 #include <string>
 
 #include "ScanFixture.h"
+#include "support/TaskSettingsEdit.h"
 
 namespace qm::testing {
 namespace {
 
+using namespace ::qm::test;
+
 using ScanHandlersTest = ScanFixture;
 
 constexpr auto kAreas = [](TTask& t, std::string_view b, std::string& p, TLinkList& l,
-                           TScanScratch& s) { ScanAreas(t, b, p, l, t.Scope, s); };
+                           TScanScratch& s) { ScanAreas(t, b, p, l, t.Settings().Scope, s); };
 constexpr auto kAnchors = [](TTask& t, std::string_view b, std::string& p, TLinkList& l,
-                             TScanScratch& s) { ScanAnchors(t, b, p, l, t.Scope, s); };
+                             TScanScratch& s) { ScanAnchors(t, b, p, l, t.Settings().Scope, s); };
 
 TEST_F(ScanHandlersTest, ImagesRunThreePasses) {
   const std::string page =
@@ -40,12 +43,12 @@ TEST_F(ScanHandlersTest, ImageLikeTagsFollowForeignImages) {
     ScanScripts(t, b, p, l, s);
   };
   // Host names of one letter would count as part of every site; use a real-looking one.
-  task.StartUrl = "http://www.site.test/d/p.html";
-  EXPECT_EQ(Run(all, page, task.StartUrl), page);
+  task.SetStartUrl("http://www.site.test/d/p.html");
+  EXPECT_EQ(Run(all, page, task.StartUrl()), page);
   EXPECT_TRUE(links.empty());
 
-  task.ForeignImages = true;
-  EXPECT_EQ(Run(all, page, task.StartUrl),
+  SetForeignImages(task, true);
+  EXPECT_EQ(Run(all, page, task.StartUrl()),
             "<img src=\"../../other.test/a.gif\"><input type=image src=\"../../other.test/b.gif\">"
             "<TD background=\"../../other.test/c.gif\"><embed src=\"../../other.test/d.swf\">"
             "<script src=\"../../other.test/e.js\"></script>");
@@ -82,7 +85,6 @@ TEST_F(ScanHandlersTest, ScriptElementRunsToItsClosingTagAndSkipsTheTable) {
             "<script>var s=1;</script>");
   // A known script is collected again: the analysis records script sources only when new.
   EXPECT_EQ(links, Links({"http://h/d/js/a.js", "http://h/d/known.js"}));
-  EXPECT_FALSE(task.InScript);
 }
 
 TEST_F(ScanHandlersTest, ScriptValueEndsAtTheFirstGreaterThanSign) {
@@ -92,8 +94,8 @@ TEST_F(ScanHandlersTest, ScriptValueEndsAtTheFirstGreaterThanSign) {
 }
 
 TEST_F(ScanHandlersTest, StyleLinksFramesAndIFramesFollowTheirHostRules) {
-  task.StartUrl = "http://w1.site.test/p.html";
-  task.ForeignImages = true;  // does not widen these kinds
+  task.SetStartUrl("http://w1.site.test/p.html");
+  SetForeignImages(task, true);  // does not widen these kinds
   const std::string page =
       "<LINK rel=stylesheet href=\"http://img.site.test/s.css\">"
       "<link href=\"http://other.test/o.css\">"
@@ -132,7 +134,7 @@ TEST_F(ScanHandlersTest, MetaRefreshTarget) {
 }
 
 TEST_F(ScanHandlersTest, AnchorRelativeLinkKeepsItsFragment) {
-  task.StartUrl = "http://h/a/b/p.html";
+  task.SetStartUrl("http://h/a/b/p.html");
   EXPECT_EQ(Run(kAnchors, "<A HREF=\"../x.html#part\">x</A><a href=\"http://h/a/b/y.html#s\">",
                 "http://h/a/b/p.html"),
             "<a HREF=\"../x.html#part\">x</A><a href=\"y.html#s\">");
@@ -140,17 +142,17 @@ TEST_F(ScanHandlersTest, AnchorRelativeLinkKeepsItsFragment) {
 }
 
 TEST_F(ScanHandlersTest, AnchorsAndAreasFollowTheScope) {
-  task.StartUrl = "http://w1.site.test/";
+  task.SetStartUrl("http://w1.site.test/");
   const std::string page =
       "<A href=\"http://other/y.html\">o</A>"
       "<A href=\"http://img.site.test/x.html\">s</A>"
       "<AREA href=\"http://img.site.test/m.html\">";
-  task.Scope = ScopeHost;
+  SetScope(task, ScopeHost);
   EXPECT_EQ(Run(kAnchors, page, "http://w1.site.test/"), page);
   EXPECT_EQ(Run(kAreas, page, "http://w1.site.test/"), page);
   EXPECT_TRUE(links.empty());
 
-  task.Scope = ScopeSite;
+  SetScope(task, ScopeSite);
   const std::string site =
       Run(kAreas, Run(kAnchors, page, "http://w1.site.test/"), "http://w1.site.test/");
   EXPECT_EQ(site,

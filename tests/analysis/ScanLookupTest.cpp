@@ -10,7 +10,7 @@ namespace {
 using ScanLookupTest = ScanFixture;
 
 constexpr auto kAnchors = [](TTask& t, std::string_view b, std::string& p, TLinkList& l,
-                             TScanScratch& s) { ScanAnchors(t, b, p, l, t.Scope, s); };
+                             TScanScratch& s) { ScanAnchors(t, b, p, l, t.Settings().Scope, s); };
 
 TEST_F(ScanLookupTest, KnownUrlIsRewrittenButNotCollected) {
   AddEntry("http://h/d/a.gif");

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "support/RunProgram.h"
+#include "support/TaskSettingsEdit.h"
 #include "support/TaskTables.h"
 #include "support/TempDir.h"
 #include "task/Task.h"
@@ -12,6 +13,8 @@
 
 namespace qm {
 namespace {
+
+using namespace ::qm::test;
 
 using test::ProgramResult;
 
@@ -21,10 +24,10 @@ class TaskCommandsTest : public ::testing::Test {
   std::string WriteGoodFile() {
     TTask task;
     test::BuildSmallTable(task, 3);
-    task.Depth = 5;
-    task.Scope = ScopeSite;
-    task.Content = ContentEverything;
-    task.ForeignImages = true;
+    SetDepth(task, 5);
+    SetScope(task, ScopeSite);
+    SetContent(task, ContentEverything);
+    SetForeignImages(task, true);
     task.Urls[4].Status = Downloaded;
     task.Urls[5].Status = DownloadError;
     task.Urls[5].ReferId = 4;

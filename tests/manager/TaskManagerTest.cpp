@@ -69,7 +69,7 @@ TEST_F(TaskManagerTest, NewTaskStartsFromTheItemsUrlWithoutFragmentAndSavesItsFi
   TTask read;
   ASSERT_TRUE(ReadTaskFile(read, task.Folder + task.FileName));
   EXPECT_EQ(read.GetUrl(0), "http://example.test/docs/index.html");
-  EXPECT_EQ((TaskSettings{read.Depth, read.Scope, read.Content, read.ForeignImages}), settings);
+  EXPECT_EQ(read.Settings(), settings);
 }
 
 TEST_F(TaskManagerTest, NewTaskWaitsOnHoldAndCutsALongUrl) {
@@ -79,7 +79,7 @@ TEST_F(TaskManagerTest, NewTaskWaitsOnHoldAndCutsALongUrl) {
   TTask& task = manager_.NewTask(AddTaskItem(longUrl));
   EXPECT_EQ(task.RunMode, RunHold);
   EXPECT_EQ(task.GetUrl(0), longUrl.substr(0, 127));
-  EXPECT_EQ(task.Depth, 4) << "NewTask takes the program settings";
+  EXPECT_EQ(task.Settings().Depth, 4) << "NewTask takes the program settings";
 }
 
 TEST_F(TaskManagerTest, OpenTaskRegistersAnExistingFileAndAsksBeforeRebuildingAMissingOne) {
@@ -115,7 +115,7 @@ TEST_F(TaskManagerTest, OpenTaskRegistersAnExistingFileAndAsksBeforeRebuildingAM
   };
   TTask* rebuilt = manager_.OpenTask(lost, RunNormal);
   ASSERT_NE(rebuilt, nullptr);
-  EXPECT_EQ(rebuilt->Scope, 0);
+  EXPECT_EQ(rebuilt->Settings().Scope, 0);
   EXPECT_TRUE(FileExists(TaskFile("lost.web")));
   EXPECT_EQ(manager_.IndexOfItem(lost), 2);
 }
@@ -179,7 +179,7 @@ TEST_F(TaskManagerTest, TaskSettingsGoToTheTaskInMemoryOrToTheFileHeaderInPlace)
   TaskSettings got;
   ASSERT_TRUE(manager_.ReadTaskSettings(loaded, got));
   EXPECT_EQ(got, changed);
-  EXPECT_EQ(manager_.Task(0).Depth, 7);
+  EXPECT_EQ(manager_.Task(0).Settings().Depth, 7);
 
   // A task filed in the tree but not in memory: its file's header changes, nothing else does.
   TDir otherTree("");
@@ -203,8 +203,7 @@ TEST_F(TaskManagerTest, TaskSettingsGoToTheTaskInMemoryOrToTheFileHeaderInPlace)
   EXPECT_EQ(got, fileSettings);
   ASSERT_TRUE(other.WriteTaskSettings(item, changed));
   ASSERT_TRUE(LoadTaskFile(*opened));
-  EXPECT_EQ((TaskSettings{opened->Depth, opened->Scope, opened->Content, opened->ForeignImages}),
-            changed);
+  EXPECT_EQ(opened->Settings(), changed);
 
   // Neither in memory nor on disk.
   const std::int32_t missing = AddTaskItem("http://c.test/", "c.web");

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
+#include <string>
 
 #include "platform/DateTime.h"
 #include "platform/Gbk.h"
@@ -74,6 +76,40 @@ TEST(Thread, SuspendsItselfUntilResumedAndTerminates) {
   t.Terminate();
   t.WaitFor();
   EXPECT_TRUE(t.Finished());
+}
+
+// A body that throws: its owner hears of the error, and the thread still counts as finished.
+class ThrowingThread : public TThread {
+ public:
+  explicit ThrowingThread(bool standardError) : standardError_(standardError) {}
+  ~ThrowingThread() override { WaitFor(); }
+  std::string reported;
+  int reports = 0;
+
+ protected:
+  void Execute() override {
+    if (standardError_) throw std::runtime_error("disk on fire");
+    throw 42;
+  }
+  void OnUncaughtError(const std::string& message) override {
+    reported = message;
+    ++reports;
+    throw std::logic_error("the handler fails too");  // dropped: the thread still ends
+  }
+
+ private:
+  const bool standardError_;
+};
+
+TEST(Thread, AnErrorEscapingTheBodyIsReportedOnce) {
+  for (const bool standardError : {true, false}) {
+    ThrowingThread t(standardError);
+    t.Start();
+    t.WaitFor();
+    EXPECT_TRUE(t.Finished());
+    EXPECT_EQ(t.reports, 1);
+    EXPECT_EQ(t.reported, standardError ? "disk on fire" : "unknown exception");
+  }
 }
 
 TEST(DateTime, UnixRoundTripAndFormat) {

@@ -9,12 +9,15 @@
 #include "platform/Files.h"
 #include "platform/Pacing.h"
 #include "support/RecordingWindow.h"
+#include "support/TaskSettingsEdit.h"
 #include "support/TempDir.h"
 #include "task/Task.h"
 #include "url/UrlLib.h"
 
 namespace qm {
 namespace {
+
+using namespace ::qm::test;
 
 using test::ReadFileBytes;
 using test::ScopedRecordingWindow;
@@ -56,7 +59,7 @@ class AnalysisTest : public ::testing::Test {
 
   // Runs the analysis of one entry on this thread (the walk of a stopped task ends at once).
   void Analyse(std::int32_t index) {
-    if (task_.StartUrl.empty()) task_.StartUrl = task_.GetUrl(0);
+    if (task_.StartUrl().empty()) task_.SetStartUrl(task_.GetUrl(0));
     ParseThread thread(task_);
     thread.WaitFor();
     thread.Analyse(index);
@@ -124,8 +127,8 @@ TEST_F(AnalysisTest, PageRecordsLinksByGroupAndSavesTheRewrittenPage) {
 }
 
 TEST_F(AnalysisTest, DepthAndContentLimitWhatIsRecorded) {
-  task_.Depth = 0;
-  task_.Content = 0;  // pages only
+  SetDepth(task_, 0);
+  SetContent(task_, 0);  // pages only
   const std::int32_t page = AddFetched("http://h.test/index.html", kStartPage);
   WriteFileBytes(Native("http://h.test/app.js") + ".tmp", "");
   Analyse(page);
@@ -196,7 +199,7 @@ TEST_F(AnalysisTest, NonPageFetchedAsPageKeepsItsBytes) {
 }
 
 TEST_F(AnalysisTest, DirectoryScopeAsksOnTheStartPage) {
-  task_.Scope = 2;
+  SetScope(task_, 2);
   const std::string page =
       "<a href=\"c/d.html\">in</a><a href=\"../x/y.html\">out</a>"
       "<a href=\"../z/w.html\">other</a>";

@@ -2,6 +2,8 @@
 // run modes, and a queued task whose file cannot be read.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/Files.h"
 #include "support/RunFixture.h"
 #include "task/TaskFile.h"
@@ -187,6 +189,30 @@ TEST_F(SchedulerTest, AQueuedTaskWhoseFileCannotBeReadIsHeldAndTheNextOneRuns) {
   // The loaded task's item learnt its start URL from the file.
   EXPECT_EQ(tree.Items[static_cast<std::size_t>(manager.TaskItem(1))].StartURL,
             site_.Url("/index.html"));
+}
+
+TEST_F(SchedulerTest, TheRepairNotesOfADamagedFileAreLoggedOnce) {
+  site_.Put("/index.html", PageOf("<p>fine</p>"));
+  StartAtOnce = false;
+  manager_.NewTaskWithSettings(AddTaskItem(tree_, dir_.TaskFolder(), "cut.web", "/index.html"),
+                               DefaultTaskSettings());
+  // The last record loses its end: the file is read as far as it goes, with a note.
+  const auto path = dir_.Path() / "cut.web";
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) - 20);
+  TDir tree("");
+  TTaskManager manager(tree);
+  TTask* cut =
+      manager.OpenTask(AddTaskItem(tree, dir_.TaskFolder(), "cut.web", "/index.html"), RunNormal);
+  ASSERT_NE(cut, nullptr);
+
+  window_.Synchronize([&] { manager.StartNext(); });
+  WaitForRuns();
+  EXPECT_TRUE(cut->Loaded);
+  int notes = 0;
+  for (const auto& line : window_.Lines())
+    if (line.Red && line.Text.find("records; the rest of the table is lost") != std::string::npos)
+      ++notes;
+  EXPECT_EQ(notes, 1);
 }
 
 }  // namespace

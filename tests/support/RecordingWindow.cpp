@@ -4,6 +4,7 @@ namespace qm::test {
 
 void RecordingWindow::AddLog(const std::string& line) {
   std::lock_guard lock(mutex_);
+  if (OnAddLog) OnAddLog(line);
   lines_.push_back({line, false});
 }
 void RecordingWindow::AddRedLog(const std::string& line) {

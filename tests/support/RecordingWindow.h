@@ -32,6 +32,10 @@ class RecordingWindow : public MainWindowPort {
   bool AskOkCancel(const std::string& text, const std::string& caption) override;
   bool EditMainSettings() override;
 
+  // Called with every plain log line before it is recorded; may throw, as a failing window would,
+  // into the thread that logs.
+  std::function<void(const std::string&)> OnAddLog;
+
   // The answer to OK/Cancel questions (false: Cancel).
   bool OkCancelAnswer = false;
   // The main settings dialog: may change settings; its result is the dialog's (none: cancelled).

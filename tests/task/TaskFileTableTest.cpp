@@ -46,7 +46,7 @@ TEST_F(TaskFileTableTest, NewTaskFileHoldsStartUrlRootAndDirectoryNodes) {
   EXPECT_EQ(loaded.GetKind(1), 0);
   EXPECT_EQ(loaded.GetRawUrl(2), "www.h.test");
   EXPECT_EQ(loaded.GetKind(4), 0);
-  EXPECT_EQ(loaded.StartUrl, "http://www.h.test/a/b/start.html");
+  EXPECT_EQ(loaded.StartUrl(), "http://www.h.test/a/b/start.html");
 }
 
 // A table grown by links, redirects and status changes is found again after loading, and keeps

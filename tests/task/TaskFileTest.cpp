@@ -13,12 +13,15 @@
 
 #include "platform/Version.h"
 #include "support/RecordingWindow.h"
+#include "support/TaskSettingsEdit.h"
 #include "support/TaskTables.h"
 #include "support/TempDir.h"
 #include "task/Task.h"
 
 namespace qm {
 namespace {
+
+using namespace ::qm::test;
 
 namespace fs = std::filesystem;
 using test::BuildSmallTable;
@@ -66,10 +69,10 @@ class TaskFileTest : public ::testing::Test {
 TEST_F(TaskFileTest, WritesHeaderTableAndDirectoriesByteForByte) {
   TTask task;
   BuildSmallTable(task, 2);
-  task.Depth = 3;
-  task.Scope = ScopeDirectory;
-  task.Content = ContentEverything;
-  task.ForeignImages = true;
+  SetDepth(task, 3);
+  SetScope(task, ScopeDirectory);
+  SetContent(task, ContentEverything);
+  SetForeignImages(task, true);
   task.ExtraDirs = {MakeDir("a\\b\\", true), MakeDir("c\\", false)};
   ASSERT_TRUE(WriteTaskFile(task, PathOf("t.web")).Ok);
 
@@ -101,10 +104,10 @@ TEST_F(TaskFileTest, WritesHeaderTableAndDirectoriesByteForByte) {
 TEST_F(TaskFileTest, ReadsBackSettingsTableAndDirectories) {
   TTask original;
   BuildSmallTable(original, 3);
-  original.Depth = -1;
-  original.Scope = ScopeSite;
-  original.Content = ContentPagesOnly;
-  original.ForeignImages = false;
+  SetDepth(original, -1);
+  SetScope(original, ScopeSite);
+  SetContent(original, ContentPagesOnly);
+  SetForeignImages(original, false);
   original.ExtraDirs = {MakeDir("x\\", true)};
   // An interrupted run left entry 4 claimed; the start URL was redirected to entry 5.
   original.Urls[4].Status = InProgress;
@@ -113,15 +116,15 @@ TEST_F(TaskFileTest, ReadsBackSettingsTableAndDirectories) {
   ASSERT_TRUE(WriteTaskFile(original, PathOf("t.web")).Ok);
 
   TTask task;
-  task.Depth = 9;
-  task.ForeignImages = true;
+  SetDepth(task, 9);
+  SetForeignImages(task, true);
   const TTaskFileResult r = ReadTaskFile(task, PathOf("t.web"));
   ASSERT_TRUE(r.Ok) << r.Message;
   EXPECT_EQ(r.Message, "");
-  EXPECT_EQ(task.Depth, -1);
-  EXPECT_EQ(task.Scope, ScopeSite);
-  EXPECT_EQ(task.Content, ContentPagesOnly);
-  EXPECT_FALSE(task.ForeignImages);
+  EXPECT_EQ(task.Settings().Depth, -1);
+  EXPECT_EQ(task.Settings().Scope, ScopeSite);
+  EXPECT_EQ(task.Settings().Content, ContentPagesOnly);
+  EXPECT_FALSE(task.Settings().ForeignImages);
   ASSERT_EQ(task.Count, 7);
   // Room for as many new records again before the table grows.
   EXPECT_EQ(task.Urls.size(), 14u);
@@ -136,7 +139,7 @@ TEST_F(TaskFileTest, ReadsBackSettingsTableAndDirectories) {
   ASSERT_EQ(task.ExtraDirs.size(), 1u);
   EXPECT_EQ(task.ExtraDirs[0].Dir.Get(), "x\\");
   EXPECT_EQ(task.ExtraDirs[0].Selected, 1);
-  EXPECT_EQ(task.StartUrl, "http://h/a/5.html");
+  EXPECT_EQ(task.StartUrl(), "http://h/a/5.html");
   EXPECT_TRUE(task.Loaded);
   EXPECT_TRUE(window_.Lines().empty());
 }
@@ -169,7 +172,7 @@ TEST_F(TaskFileTest, SaveCreatesFolderAndKeepsPreviousFileAsBackup) {
   EXPECT_NE(first, second);
   EXPECT_EQ(ReadFileBytes(file.string() + ".bak"), first);
 
-  task.Depth = 7;
+  SetDepth(task, 7);
   ASSERT_TRUE(SaveTaskFile(task).Ok);
   EXPECT_EQ(ReadFileBytes(file.string() + ".bak"), second);
   EXPECT_EQ(HeaderInt(ReadFileBytes(file), 0), 7);
@@ -179,7 +182,7 @@ TEST_F(TaskFileTest, SaveCreatesFolderAndKeepsPreviousFileAsBackup) {
   loaded.Folder = task.Folder;
   loaded.FileName = task.FileName;
   ASSERT_TRUE(LoadTaskFile(loaded).Ok);
-  EXPECT_EQ(loaded.Depth, 7);
+  EXPECT_EQ(loaded.Settings().Depth, 7);
   EXPECT_EQ(std::int32_t{loaded.Urls[4].Status}, Saved);
 }
 
@@ -288,14 +291,14 @@ TEST_F(TaskFileTest, FilesWithoutUsableTableAreRejected) {
     SCOPED_TRACE(c.what);
     TTask task;
     BuildSmallTable(task, 1);
-    task.Depth = 4;
+    SetDepth(task, 4);
     const std::string before = RecordBytes(task.Urls[4]);
     const TTaskFileResult r = ReadBytes(c.bytes, task);
     EXPECT_FALSE(r.Ok);
     EXPECT_FALSE(r.Message.empty());
     EXPECT_FALSE(task.Loaded);
     EXPECT_EQ(task.Count, 5);
-    EXPECT_EQ(task.Depth, 4);
+    EXPECT_EQ(task.Settings().Depth, 4);
     EXPECT_EQ(RecordBytes(task.Urls[4]), before);
   }
 }

@@ -13,7 +13,7 @@ class TaskListItemTest : public ::testing::Test {
  protected:
   TaskListItemTest() {
     task_.Name = "站点";
-    task_.StartUrl = "http://h/";
+    task_.SetStartUrl("http://h/");
   }
   std::vector<std::string> Row(int row = 7) { return window_.LastRow(row).SubItems; }
 

@@ -123,23 +123,53 @@ TEST(TaskRedirect, NewTargetIsAddedAndInheritsTheEntry) {
   EXPECT_FALSE(changed);
 }
 
-TEST(TaskRedirect, KnownTargetIsMarkedRedirected) {
+// A redirect to a URL the table knows already leaves that entry as it stands: a saved page stays
+// counted, a waiting one is still fetched, one in a worker's hands is finished by that worker.
+// Only the entry that redirects becomes Redirected.
+TEST(TaskRedirect, KnownTargetKeepsItsOwnStatus) {
+  for (const std::int32_t status : {Saved, NotDownloaded, InProgress}) {
+    SCOPED_TRACE(status);
+    TTask task;
+    const std::int32_t target = task.AddUrl(UrlRec("http://h/final/end.html", status, 50));
+    const std::int32_t i = task.AddUrl(UrlRec("http://h/chain2.html"));
+    task.SetStatus(i, InProgress);
+    const std::int32_t percentBefore = task.Recount();
+    const std::int32_t countBefore = task.Count;
+    const std::int32_t totalBefore = task.Total;
+
+    bool created = true;
+    EXPECT_EQ(task.RedirectRecord(i, "http://h/final/end.html", &created), target);
+    EXPECT_FALSE(created);
+    EXPECT_EQ(task.Count, countBefore);
+    EXPECT_EQ(task.GetStatus(target), status);
+    EXPECT_EQ(+task.Urls[target].RedirectId, -1);
+    EXPECT_EQ(task.GetStatus(i), Redirected);
+    EXPECT_EQ(+task.Urls[i].RedirectId, target);
+    EXPECT_EQ(task.GetUrl(i), "http://h/final/end.html");
+
+    // The end-of-run count still holds the target; only the redirecting entry drops out.
+    const std::int32_t percentAfter = task.Recount();
+    EXPECT_EQ(task.Total, totalBefore - 1);
+    EXPECT_EQ(task.SavedCount, status == Saved ? 1 : 0);
+    EXPECT_EQ(task.NotDownloadedCount, status == NotDownloaded ? 1 : 0);
+    EXPECT_EQ(task.SavedBytes, status == Saved ? 50 : 0);
+    EXPECT_GE(percentAfter, percentBefore);
+  }
+}
+
+TEST(TaskRedirect, NewTargetIsReportedAsCreated) {
   TTask task;
-  const std::int32_t target = task.AddUrl(UrlRec("http://h/target.html", Saved, 50));
+  task.AddUrl(UrlRec("http://h/"));
   const std::int32_t i = task.AddUrl(UrlRec("http://h/from.html"));
-  task.Recount();
-  ASSERT_EQ(task.SavedCount, 1);
-  const std::int32_t countBefore = task.Count;
+  bool created = false;
+  const std::int32_t j = task.RedirectUrl("http://h/from.html", "http://h/to.html", &created);
+  EXPECT_TRUE(created);
+  EXPECT_EQ(task.GetStatus(j), InProgress);
+  EXPECT_EQ(task.ResolveIndex(i), j);
 
-  EXPECT_EQ(task.RedirectUrl("http://h/from.html", "http://h/target.html"), target);
-  EXPECT_EQ(task.Count, countBefore);
-  EXPECT_EQ(task.GetStatus(target), Redirected);
-  EXPECT_EQ(task.SavedCount, 0);  // the target left Saved through SetStatus
-  EXPECT_EQ(task.GetStatus(i), Redirected);
-  EXPECT_EQ(+task.Urls[i].RedirectId, target);
-  EXPECT_EQ(task.NotDownloadedCount, 1);  // the entry itself changed without counter upkeep
-
-  EXPECT_EQ(task.RedirectUrl("http://h/nowhere.html", "http://h/target.html"), -1);
+  created = true;
+  EXPECT_EQ(task.RedirectUrl("http://h/nowhere.html", "http://h/to.html", &created), -1);
+  EXPECT_FALSE(created);
 }
 
 TEST(TaskCookies, InheritedFromTheNearestReferrerWithCookies) {

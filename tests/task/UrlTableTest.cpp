@@ -21,7 +21,6 @@ TEST(TaskCreate, StartsStoppedAndEmpty) {
   EXPECT_LE(task.RunStart, Now());
   EXPECT_FALSE(task.Loaded);
   EXPECT_EQ(task.ManagerIndex, 0);
-  EXPECT_FALSE(task.InScript);
   EXPECT_EQ(task.FindUrl("http://h/"), -1);
   EXPECT_EQ(task.GetUrl(0), "");
   EXPECT_EQ(task.PopAnalysis(), -1);

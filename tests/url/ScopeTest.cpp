@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "support/TaskSettingsEdit.h"
 #include "task/Task.h"
 #include "url/Scope.h"
 
 namespace qm {
 namespace {
+
+using namespace ::qm::test;
 
 TEST(SameSite, HostsOfOneDomainAreOneSite) {
   const char* start = "http://w1.site.test/";
@@ -75,8 +78,8 @@ TEST(ClassifyExt, KindsFollowTheExtensionLists) {
 class ScopeTaskTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    task.StartUrl = "http://h/a/b/index.html";
-    task.Scope = ScopeDirectory;
+    task.SetStartUrl("http://h/a/b/index.html");
+    SetScope(task, ScopeDirectory);
   }
   std::vector<std::string> Dirs() const {
     std::vector<std::string> out;
@@ -87,7 +90,7 @@ class ScopeTaskTest : public ::testing::Test {
 };
 
 TEST_F(ScopeTaskTest, CollectsEachOutsideDirectoryOnceAndUnselected) {
-  const std::string start = task.StartUrl;
+  const std::string start = task.StartUrl();
   EXPECT_TRUE(CollectExtraDir(task, "http://h/a/x.html", start));
   EXPECT_FALSE(CollectExtraDir(task, "http://h/a/y.html", start));      // listed already
   EXPECT_FALSE(CollectExtraDir(task, "http://h/a/b/c/d.html", start));  // inside the start dir
@@ -99,14 +102,14 @@ TEST_F(ScopeTaskTest, CollectsEachOutsideDirectoryOnceAndUnselected) {
 
 TEST_F(ScopeTaskTest, AVeryLongDirectoryIsCollectedOnce) {
   const std::string url = "http://h/" + std::string(200, 'd') + "/x.html";
-  EXPECT_TRUE(CollectExtraDir(task, url, task.StartUrl));
-  EXPECT_FALSE(CollectExtraDir(task, url, task.StartUrl));
+  EXPECT_TRUE(CollectExtraDir(task, url, task.StartUrl()));
+  EXPECT_FALSE(CollectExtraDir(task, url, task.StartUrl()));
   ASSERT_EQ(task.ExtraDirs.size(), 1u);
   EXPECT_EQ(task.ExtraDirs[0].Dir.Length, 127);
 }
 
 TEST_F(ScopeTaskTest, OnlySelectedDirectoriesAdmitLinks) {
-  const std::string start = task.StartUrl;
+  const std::string start = task.StartUrl();
   EXPECT_TRUE(InExtraDirs(task, "http://h/a/b/c/d.html", start));  // the start directory
   CollectExtraDir(task, "http://h/a/x.html", start);
   EXPECT_FALSE(InExtraDirs(task, "http://h/a/x.html", start));
@@ -120,7 +123,7 @@ TEST_F(ScopeTaskTest, OnlySelectedDirectoriesAdmitLinks) {
 }
 
 TEST_F(ScopeTaskTest, AddsTypedDirectoriesOutsideTheStartDirectoryOnly) {
-  const std::string start = task.StartUrl;
+  const std::string start = task.StartUrl();
   EXPECT_FALSE(AddExtraDir(task, "", start, true));
   EXPECT_FALSE(AddExtraDir(task, "a\\b\\c\\", start, true));  // inside the start directory
   EXPECT_FALSE(AddExtraDir(task, "a\\b\\", start, true));
@@ -139,10 +142,10 @@ TEST_F(ScopeTaskTest, TheStartPageOfDirectoryScopeAsksForOutsideDirectories) {
                                           "http://h/top.html"};
   EXPECT_FALSE(CollectStartPageDirs(task, 3, links));  // not the start page
   EXPECT_TRUE(task.ExtraDirs.empty());
-  task.Scope = ScopeHost;
+  SetScope(task, ScopeHost);
   EXPECT_FALSE(CollectStartPageDirs(task, 0, links));
   EXPECT_TRUE(task.ExtraDirs.empty());
-  task.Scope = ScopeDirectory;
+  SetScope(task, ScopeDirectory);
   EXPECT_FALSE(CollectStartPageDirs(task, 0, {"http://h/a/b/c/d.html", "http://h/top.html"}));
   EXPECT_TRUE(CollectStartPageDirs(task, 0, links));
   EXPECT_EQ(Dirs(), (std::vector<std::string>{"a\\"}));
@@ -152,21 +155,21 @@ TEST_F(ScopeTaskTest, DirectoryRuleOfFollowedLinks) {
   EXPECT_TRUE(AnchorDirAllows(task, "http://h/a/b/c/d.html"));
   EXPECT_FALSE(AnchorDirAllows(task, "http://h/a/x.html"));
   // Collected but not selected: the list is no longer empty, so only InExtraDirs counts.
-  CollectExtraDir(task, "http://h/a/x.html", task.StartUrl);
+  CollectExtraDir(task, "http://h/a/x.html", task.StartUrl());
   EXPECT_FALSE(AnchorDirAllows(task, "http://h/a/x.html"));
   EXPECT_TRUE(AnchorDirAllows(task, "http://h/a/b/c/d.html"));
   task.ExtraDirs[0].Selected = 1;
   EXPECT_TRUE(AnchorDirAllows(task, "http://h/a/x.html"));
   // Other scopes have no directory rule.
-  task.Scope = ScopeHost;
+  SetScope(task, ScopeHost);
   EXPECT_TRUE(AnchorDirAllows(task, "http://h/elsewhere/x.html"));
-  task.Scope = ScopeSite;
+  SetScope(task, ScopeSite);
   EXPECT_TRUE(AnchorDirAllows(task, "http://img.h/x.html"));
 }
 
 class HostTestTest : public ::testing::Test {
  protected:
-  void SetUp() override { task.StartUrl = "http://w1.site.test/index.html"; }
+  void SetUp() override { task.SetStartUrl("http://w1.site.test/index.html"); }
   bool Allowed(TTagKind kind, const char* url) const { return LinkHostAllowed(task, kind, url); }
   TTask task;
 };
@@ -177,16 +180,16 @@ constexpr TTagKind kEmbeddedKinds[] = {TTagKind::ImgSrc,   TTagKind::ImgLowsrc, 
 
 TEST_F(HostTestTest, EmbeddedFilesComeFromTheSiteUnlessForeignImages) {
   for (TTagKind kind : kEmbeddedKinds) {
-    task.ForeignImages = false;
+    SetForeignImages(task, false);
     EXPECT_TRUE(Allowed(kind, "http://img.site.test/x.gif"));
     EXPECT_FALSE(Allowed(kind, "http://cdn.other.test/x.gif"));
-    task.ForeignImages = true;
+    SetForeignImages(task, true);
     EXPECT_TRUE(Allowed(kind, "http://cdn.other.test/x.gif"));
   }
 }
 
 TEST_F(HostTestTest, StyleLinksAndFramesStayOnTheSite) {
-  task.ForeignImages = true;  // does not reach these tags
+  SetForeignImages(task, true);  // does not reach these tags
   for (TTagKind kind : {TTagKind::LinkHref, TTagKind::FrameSrc}) {
     EXPECT_TRUE(Allowed(kind, "http://img.site.test/s.css"));
     EXPECT_FALSE(Allowed(kind, "http://other.test/s.css"));
@@ -204,13 +207,13 @@ TEST_F(HostTestTest, InlineFramesAndRefreshTargetsStayOnTheHost) {
 }
 
 TEST_F(HostTestTest, AnchorsAndAreasFollowTheScope) {
-  task.ForeignImages = true;  // an anchor to another host still follows the scope
+  SetForeignImages(task, true);  // an anchor to another host still follows the scope
   for (TTagKind kind : {TTagKind::AnchorHref, TTagKind::AreaHref}) {
-    task.Scope = ScopeSite;
+    SetScope(task, ScopeSite);
     EXPECT_TRUE(Allowed(kind, "http://img.site.test/x.html"));
     EXPECT_FALSE(Allowed(kind, "http://other.test/x.html"));
     for (std::int32_t scope : {ScopeHost, ScopeDirectory}) {
-      task.Scope = scope;
+      SetScope(task, scope);
       EXPECT_EQ(HostRuleOf(task, kind).HostOnly, scope);
       EXPECT_FALSE(Allowed(kind, "http://img.site.test/x.html"));
       EXPECT_TRUE(Allowed(kind, "http://w1.site.test/any/dir/x.html"));
@@ -230,13 +233,13 @@ TEST(HostAllowed, MatchesTheScannerParameters) {
 
 TEST(RecordingRules, DepthLimitsWhichPagesHaveTheirAnchorsFollowed) {
   TTask task;
-  task.Depth = 0;  // only the start page and what it embeds
+  SetDepth(task, 0);  // only the start page and what it embeds
   EXPECT_FALSE(AnchorDepthAllows(task, 0));
-  task.Depth = 2;
+  SetDepth(task, 2);
   EXPECT_TRUE(AnchorDepthAllows(task, 0));
   EXPECT_TRUE(AnchorDepthAllows(task, 1));
   EXPECT_FALSE(AnchorDepthAllows(task, 2));
-  task.Depth = -1;
+  SetDepth(task, -1);
   EXPECT_TRUE(AnchorDepthAllows(task, 0));
   EXPECT_TRUE(AnchorDepthAllows(task, 100000));
 }
@@ -247,13 +250,13 @@ TEST(RecordingRules, ContentDecidesWhichKindsAreRecorded) {
   auto anchorKind = [&](const char* url) {
     return LinkRecord(TLinkGroup::Followed, url, page, 0).ContentKind;
   };
-  task.Content = ContentPagesOnly;
+  SetContent(task, ContentPagesOnly);
   EXPECT_FALSE(EmbeddedAllowed(task));
   EXPECT_TRUE(ContentAllows(task, anchorKind("http://h/a.html")));
   EXPECT_FALSE(ContentAllows(task, anchorKind("http://h/pic.jpg")));
   EXPECT_FALSE(ContentAllows(task, anchorKind("http://h/doc.pdf")));
 
-  task.Content = ContentPagesAndImages;
+  SetContent(task, ContentPagesAndImages);
   EXPECT_TRUE(EmbeddedAllowed(task));
   EXPECT_TRUE(ContentAllows(task, anchorKind("http://h/pic.jpg")));
   EXPECT_TRUE(ContentAllows(task, anchorKind("http://h/doc.pdf")));
@@ -261,7 +264,7 @@ TEST(RecordingRules, ContentDecidesWhichKindsAreRecorded) {
   EXPECT_FALSE(ContentAllows(task, anchorKind("http://h/a.zip")));
   EXPECT_FALSE(ContentAllows(task, anchorKind("http://h/readme")));
 
-  task.Content = ContentEverything;
+  SetContent(task, ContentEverything);
   EXPECT_TRUE(EmbeddedAllowed(task));
   for (const char* url : {"http://h/a.html", "http://h/pic.jpg", "http://h/doc.pdf",
                           "http://h/setup.exe", "http://h/a.zip", "http://h/readme"})
