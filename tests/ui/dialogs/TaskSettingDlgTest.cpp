@@ -44,10 +44,7 @@ struct Fixture {
   Fixture() {
     dir.View = &view;
     TTask task;
-    task.Depth = 2;
-    task.Scope = 2;
-    task.Content = 0;
-    task.ForeignImages = true;
+    task.SetSettings(TaskSettings{2, 2, 0, true});
     TExtendUrlRec first{};
     first.Url.Set("http://127.0.0.1:1/");
     task.AddUrl(first);
@@ -174,8 +171,8 @@ class TaskSettingDlgTest : public QObject {
       return Click(d, QStringLiteral("OK"));
     });
     QCOMPARE(dlg.Execute(), int(QDialog::Accepted));
-    QCOMPARE(task->Depth, 5);
-    QCOMPARE(task->Scope, 2);  // groups shown with their values keep them
+    QCOMPARE(task->Settings().Depth, 5);
+    QCOMPARE(task->Settings().Scope, 2);  // groups shown with their values keep them
     QCOMPARE(f.FileSettings().Depth, 2);
   }
 
