@@ -37,7 +37,7 @@ void TJsClass::CollectGlobalVars(std::string_view page) {
   while (true) {
     const std::size_t function = FindText(page, "function ", from);
     if (function == npos) break;
-    const std::string_view before = Trim(page.substr(from, function - from));
+    const std::string_view before = TrimBlanks(page.substr(from, function - from));
     if (!before.empty()) CollectVars(before, Vars);
     std::size_t at = function + 9;
     const std::size_t brace = open.At(at);
@@ -57,22 +57,22 @@ void TJsClass::CollectGlobalVars(std::string_view page) {
     }
     from = resume;
   }
-  const std::string_view rest = Trim(page.substr(from));
+  const std::string_view rest = TrimBlanks(page.substr(from));
   if (!rest.empty()) CollectVars(rest, Vars);
 }
 
 std::int32_t TJsClass::FindVar(std::string_view name) const {
   const auto lookup = [&]() -> std::int32_t {
-    const auto it = varIndex_.find(LowerCase(name));
+    const auto it = varIndex_.find(AsciiLowerCase(name));
     return it == varIndex_.end() ? -1 : it->second;
   };
   if (varIndexSize_ == Vars.size() && varIndexData_ == Vars.data()) {
     const std::int32_t found = lookup();
-    if (found < 0 || EqualsNoCase(Vars[found].VarName, name)) return found;
+    if (found < 0 || EqualsIgnoringAsciiCase(Vars[found].VarName, name)) return found;
   }
   varIndex_.clear();
   for (std::size_t i = 0; i < Vars.size(); ++i)
-    varIndex_.try_emplace(LowerCase(Vars[i].VarName), static_cast<std::int32_t>(i));
+    varIndex_.try_emplace(AsciiLowerCase(Vars[i].VarName), static_cast<std::int32_t>(i));
   varIndexSize_ = Vars.size();
   varIndexData_ = Vars.data();
   return lookup();
@@ -92,7 +92,7 @@ std::string TJsClass::EvalWithVars(TFunctionRecord& record) {
   bool allLiteral = true;
   for (TParaRecord& part : record.Parts) {
     if (part.PartKind == VarRef) {
-      std::string_view value = Trim(Vars[part.RefIndex].VarValue);
+      std::string_view value = TrimBlanks(Vars[part.RefIndex].VarValue);
       // Only single quotes come off; a double-quoted value keeps its quotes.
       if (!value.empty() && value[0] == '\'') {
         value.remove_prefix(1);
@@ -119,7 +119,7 @@ bool ResolveParams(TParaRecordArray& parts, const TParas& params) {
     if (part.PartKind != Ident && part.PartKind != ParamRef) continue;
     std::int32_t found = -1;
     for (std::size_t i = 0; i < params.size() && found < 0; ++i)
-      if (EqualsNoCase(params[i], part.Text)) found = static_cast<std::int32_t>(i);
+      if (EqualsIgnoringAsciiCase(params[i], part.Text)) found = static_cast<std::int32_t>(i);
     if (found < 0) return false;
     part.PartKind = ParamRef;
     part.RefIndex = found;

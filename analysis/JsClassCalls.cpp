@@ -70,7 +70,7 @@ std::string TJsClass::RewriteExpr(std::string& expr, TParaRecordArray& parts,
       part.RefIndex = var;
     }
     for (std::size_t i = 0; i < params.size(); ++i) {
-      if (EqualsNoCase(params[i], part.Text)) {
+      if (EqualsIgnoringAsciiCase(params[i], part.Text)) {
         part.PartKind = ParamRef;
         part.RefIndex = static_cast<std::int32_t>(i);
         break;
@@ -105,7 +105,8 @@ std::string TJsClass::ScanScript(std::string_view script, std::string_view targe
       const std::string_view body = BetweenExact(script.substr(at), "{", "}");
       const std::size_t call = body.find(target);
       std::string callee, value;
-      if (call != npos && ParseCall(Trim(body.substr(call)), callee, value) && !r.Params.empty()) {
+      if (call != npos && ParseCall(TrimBlanks(body.substr(call)), callee, value) &&
+          !r.Params.empty()) {
         r.Expr.clear();
         found = r.FuncName;
         const std::string& first = r.Params[0];
@@ -342,7 +343,7 @@ bool ProcessDirect(TJsClass& js, const TFunctionRecord& record, UrlCollector& ur
       } else if (argument[0] == '\'' || argument[0] == '"') {
         value = std::string(StripQuotes(argument));
       } else {
-        const std::int32_t var = js.FindVar(Trim(argument));
+        const std::int32_t var = js.FindVar(TrimBlanks(argument));
         if (var >= 0 && !ContainsExact(js.Vars[var].VarValue, "+") &&
             !ContainsExact(js.Vars[var].VarValue, "{$")) {
           value = Unquote(js.Vars[var].VarValue);

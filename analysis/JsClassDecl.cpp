@@ -9,11 +9,11 @@ using namespace jstext;
 bool ParseVarDecl(std::string_view text, TVarRecord& var) {
   const std::size_t at = FindText(text, "var ");
   if (at == npos) return false;
-  const std::string_view decl = Trim(CutAtTerminators(text.substr(at + 4)));
+  const std::string_view decl = TrimBlanks(CutAtTerminators(text.substr(at + 4)));
   const std::size_t eq = decl.find('=');
   if (eq == npos) return false;
-  const std::string_view name = Trim(decl.substr(0, eq));
-  const std::string_view value = Trim(decl.substr(eq + 1));
+  const std::string_view name = TrimBlanks(decl.substr(0, eq));
+  const std::string_view value = TrimBlanks(decl.substr(eq + 1));
   if (name.empty() || value.empty()) return false;
   var.VarName = std::string(name);
   var.VarValue = std::string(value);
@@ -93,10 +93,10 @@ bool jstext::HeaderReader::Read(std::size_t start, TFunctionRecord& record) {
   while (true) {
     const std::size_t comma = rest.find(',');
     if (comma == npos) break;
-    record.Params.emplace_back(Trim(rest.substr(0, comma)));
+    record.Params.emplace_back(TrimBlanks(rest.substr(0, comma)));
     rest.remove_prefix(comma + 1);
   }
-  rest = Trim(rest);
+  rest = TrimBlanks(rest);
   if (!rest.empty()) record.Params.emplace_back(rest);
   record.FuncName = std::string(name);
   return true;
@@ -162,10 +162,10 @@ std::string FindVarInBody(std::string_view body, std::string_view name) {
     const std::size_t at = FindText(body, "var", from);
     if (at == npos) return {};
     const std::string_view rest = body.substr(at);
-    const std::string_view decl = Trim(BetweenText(rest, "var", ";"));
+    const std::string_view decl = TrimBlanks(BetweenText(rest, "var", ";"));
     if (!name.empty() && FindText(decl, name) == 0) {
       const std::size_t eq = decl.find('=');
-      return std::string(Trim(eq == npos ? decl : decl.substr(eq + 1)));
+      return std::string(TrimBlanks(eq == npos ? decl : decl.substr(eq + 1)));
     }
     // A declaration without ";" after it ends the walk without a result.
     const std::size_t semi = rest.find(';');

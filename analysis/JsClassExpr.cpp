@@ -117,7 +117,7 @@ std::string SplitConcatenation(std::string& expr, std::string_view base, TParaRe
   std::string joined;
   for (TParaRecord& part : parts) {
     const std::string raw = std::move(part.Text);
-    std::string_view t = Trim(raw);
+    std::string_view t = TrimBlanks(raw);
     if (!t.empty() && (t[0] == '\'' || t[0] == '"')) {
       const char q = t[0];
       t.remove_prefix(1);
@@ -162,16 +162,16 @@ std::string SplitTemplate(std::string& expr, std::string_view base, TParaRecordA
         break;
       }
       const std::string_view inner = text.substr(start + 2, close - start - 2);
-      AddPartIfText(parts, Trim(inner), Ident, TrimmedPosition(inner, start + 2));
+      AddPartIfText(parts, TrimBlanks(inner), Ident, TrimmedPosition(inner, start + 2));
       start = close + 1;
     } else {
       const std::string_view literal = text.substr(start, mark - start);
-      AddPartIfText(parts, Trim(literal), Literal, TrimmedPosition(literal, start));
+      AddPartIfText(parts, TrimBlanks(literal), Literal, TrimmedPosition(literal, start));
       start = mark;
     }
   }
   const std::string_view tail = text.substr(start);
-  AddPartIfText(parts, Trim(tail), Literal, TrimmedPosition(tail, start));
+  AddPartIfText(parts, TrimBlanks(tail), Literal, TrimmedPosition(tail, start));
 
   std::string out;
   if (!RebuildExpression(expr, base, parts, out)) return {};

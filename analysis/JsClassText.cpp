@@ -5,17 +5,9 @@
 
 namespace qm::jstext {
 
-namespace {
-
-inline unsigned char Lower(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-}
-
-}  // namespace
-
 std::size_t FindText(std::string_view text, std::string_view sub, std::size_t from) {
   if (sub.empty() || from > text.size() || sub.size() > text.size() - from) return npos;
-  const unsigned char lowerChar = Lower(static_cast<unsigned char>(sub[0]));
+  const auto lowerChar = static_cast<unsigned char>(AsciiLower(sub[0]));
   const bool letter = lowerChar >= 'a' && lowerChar <= 'z';
   const unsigned char upperChar = letter ? static_cast<unsigned char>(lowerChar - 32) : lowerChar;
   const std::size_t end = text.size() - sub.size() + 1;  // candidates lie before this
@@ -48,33 +40,10 @@ std::size_t FindText(std::string_view text, std::string_view sub, std::size_t fr
     }
     const std::size_t at = next.Pos;
     std::size_t k = 1;
-    while (k < sub.size() && Lower(static_cast<unsigned char>(base[at + k])) ==
-                                 Lower(static_cast<unsigned char>(sub[k])))
-      ++k;
+    while (k < sub.size() && AsciiLower(base[at + k]) == AsciiLower(sub[k])) ++k;
     if (k == sub.size()) return at;
     next = scan(c, at + 1);
   }
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(static_cast<unsigned char>(a[i])) != Lower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-std::string LowerCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(Lower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view Trim(std::string_view text) {
-  std::size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
-  return text.substr(b, e - b);
 }
 
 std::string_view CutBefore(std::string_view text, std::string_view sub) {
@@ -137,7 +106,7 @@ std::string_view BetweenText(std::string_view text, std::string_view open, std::
 
 std::string_view DynamicPageSuffix(std::string_view expr) {
   const std::size_t plus = expr.rfind('+');
-  const std::string_view last = Trim(plus == npos ? expr : expr.substr(plus + 1));
+  const std::string_view last = TrimBlanks(plus == npos ? expr : expr.substr(plus + 1));
   if (!last.empty() && (last[0] == '\'' || last[0] == '"') && last.find(last[0], 1) == npos)
     return ".html";
   return "+\".html\"";

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/AsciiText.h"  // TrimBlanks, AsciiLowerCase, EqualsIgnoringAsciiCase
+
 namespace qm::jstext {
 
 inline constexpr std::size_t npos = std::string_view::npos;
@@ -19,12 +21,6 @@ std::size_t FindText(std::string_view text, std::string_view sub, std::size_t fr
 inline bool ContainsExact(std::string_view text, std::string_view sub) {
   return text.find(sub) != npos;
 }
-bool EqualsNoCase(std::string_view a, std::string_view b);
-// ASCII letters in lower case, other bytes unchanged.
-std::string LowerCase(std::string_view text);
-
-// Leading and trailing blanks and control characters removed.
-std::string_view Trim(std::string_view text);
 // The text cut before its first occurrence of `sub`, when there is one.
 std::string_view CutBefore(std::string_view text, std::string_view sub);
 // Cut before each expression stop character (";", ")", ",", ">").

@@ -21,20 +21,16 @@ std::size_t FindText(std::string_view pattern, std::string_view text, std::size_
   return p == 0 ? npos : p - 1;
 }
 
-char FoldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 // Start of the last occurrence of `pattern` (ASCII case ignored) that begins in [lo, hi].
 std::size_t FindLastTextIn(std::string_view pattern, std::string_view text, std::size_t lo,
                            std::size_t hi) {
   if (pattern.empty() || text.size() < pattern.size()) return npos;
   if (hi > text.size() - pattern.size()) hi = text.size() - pattern.size();
-  const char first = FoldCase(pattern[0]);
+  const char first = AsciiLower(pattern[0]);
   for (std::size_t i = hi + 1; i-- > lo;) {
-    if (FoldCase(text[i]) != first) continue;
+    if (AsciiLower(text[i]) != first) continue;
     std::size_t k = 1;
-    while (k < pattern.size() && FoldCase(text[i + k]) == FoldCase(pattern[k])) ++k;
+    while (k < pattern.size() && AsciiLower(text[i + k]) == AsciiLower(pattern[k])) ++k;
     if (k == pattern.size()) return i;
   }
   return npos;

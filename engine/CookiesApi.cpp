@@ -5,29 +5,10 @@
 #include <fstream>
 
 #include "engine/HttpClient.h"
+#include "platform/AsciiText.h"
 
 namespace qm {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return out;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
 
 std::vector<std::string_view> SplitTabs(std::string_view line) {
   std::vector<std::string_view> fields;
@@ -49,8 +30,8 @@ struct UrlParts {
 };
 
 bool ParseUrlParts(std::string_view url, UrlParts& out) {
-  url = Trim(url);
-  const std::string lower = Lower(url.substr(0, 8));
+  url = TrimBlanks(url);
+  const std::string lower = AsciiLowerCase(url.substr(0, 8));
   std::size_t rest;
   if (lower.rfind("http://", 0) == 0) {
     rest = 7;
@@ -67,7 +48,7 @@ bool ParseUrlParts(std::string_view url, UrlParts& out) {
     authority.remove_prefix(at + 1);
   if (const std::size_t colon = authority.find(':'); colon != std::string_view::npos)
     authority = authority.substr(0, colon);
-  out.Host = Lower(authority);
+  out.Host = AsciiLowerCase(authority);
   std::string_view path = end == std::string_view::npos ? "" : url.substr(end);
   path = path.substr(0, path.find_first_of("?#"));
   out.Path = path.empty() ? "/" : std::string(path);
@@ -75,7 +56,7 @@ bool ParseUrlParts(std::string_view url, UrlParts& out) {
 }
 
 bool DomainMatches(const std::string& host, std::string domain, bool subdomains) {
-  domain = Lower(domain);
+  domain = AsciiLowerCase(domain);
   if (!domain.empty() && domain.front() == '.') {
     domain.erase(0, 1);
     subdomains = true;
@@ -112,11 +93,11 @@ void SetCookieValue(TCookieList& list, std::string_view name, std::string_view v
 void ParseCookiePair(std::string_view pair, TCookieList& list) {
   const std::size_t eq = pair.find('=');
   if (eq == std::string_view::npos) return;
-  SetCookieValue(list, Trim(pair.substr(0, eq)), Trim(pair.substr(eq + 1)));
+  SetCookieValue(list, TrimBlanks(pair.substr(0, eq)), TrimBlanks(pair.substr(eq + 1)));
 }
 
 void ParseCookieString(std::string_view cookies, TCookieList& list) {
-  cookies = Trim(cookies);
+  cookies = TrimBlanks(cookies);
   for (;;) {
     const std::size_t sep = cookies.find("; ");
     ParseCookiePair(cookies.substr(0, sep), list);
@@ -129,7 +110,7 @@ std::string JoinCookies(const TCookieList& list) {
   std::string out;
   for (const std::string& line : list) {
     if (!out.empty()) out += "; ";
-    out += Trim(line);
+    out += TrimBlanks(line);
   }
   return out;
 }
@@ -137,7 +118,7 @@ std::string JoinCookies(const TCookieList& list) {
 std::string JoinCookiesExcept(const TCookieList& list, const TCookieNames& secure) {
   std::string out;
   for (const std::string& line : list) {
-    const std::string_view text = Trim(line);
+    const std::string_view text = TrimBlanks(line);
     if (secure.count(std::string(text.substr(0, text.find('='))))) continue;
     if (!out.empty()) out += "; ";
     out += text;
@@ -160,8 +141,8 @@ bool MarksSecure(std::string_view value) {
   while (semi != std::string_view::npos) {
     value.remove_prefix(semi + 1);
     semi = value.find(';');
-    const std::string_view attribute = Trim(value.substr(0, semi));
-    if (Upper(attribute) == "SECURE") return true;
+    const std::string_view attribute = TrimBlanks(value.substr(0, semi));
+    if (AsciiUpperCase(attribute) == "SECURE") return true;
   }
   return false;
 }
@@ -174,13 +155,14 @@ bool MergeSetCookies(const THttpResponse& response, TCookieList& list,
   for (const std::string& line : response.RawHeaders) {
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
-    if (Upper(Trim(std::string_view(line).substr(0, colon))) != "SET-COOKIE") continue;
+    if (AsciiUpperCase(TrimBlanks(std::string_view(line).substr(0, colon))) != "SET-COOKIE")
+      continue;
     found = true;
     const std::string_view value = std::string_view(line).substr(colon + 1);
-    const std::string_view cookie = Trim(value.substr(0, value.find(';')));
+    const std::string_view cookie = TrimBlanks(value.substr(0, value.find(';')));
     ParseCookiePair(cookie, list);
     if (secureFlags && cookie.find('=') != std::string_view::npos)
-      secureFlags->emplace_back(Trim(cookie.substr(0, cookie.find('='))), MarksSecure(value));
+      secureFlags->emplace_back(TrimBlanks(cookie.substr(0, cookie.find('='))), MarksSecure(value));
   }
   return found;
 }
@@ -211,9 +193,9 @@ std::string StoreCookiesFor(const std::string& storePath, const std::string& url
       continue;
     const auto f = SplitTabs(text);
     if (f.size() < 7) continue;
-    if (!DomainMatches(target.Host, std::string(f[0]), Upper(f[1]) == "TRUE")) continue;
+    if (!DomainMatches(target.Host, std::string(f[0]), AsciiUpperCase(f[1]) == "TRUE")) continue;
     if (!PathMatches(target.Path, f[2])) continue;
-    const bool secureOnly = Upper(f[3]) == "TRUE";
+    const bool secureOnly = AsciiUpperCase(f[3]) == "TRUE";
     if (secureOnly && !target.Secure) continue;
     const long long expires = std::atoll(std::string(f[4]).c_str());
     if (expires != 0 && expires < now) continue;  // 0: a session cookie

@@ -12,29 +12,14 @@
 #include <iterator>
 #include <mutex>
 
+#include "platform/AsciiText.h"
+
 namespace qm {
 namespace {
 
 void EnsureCurlGlobal() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
 }
 
 // A header value must stay on its line: line breaks inside it are dropped.
@@ -52,7 +37,7 @@ std::string WireUrl(std::string_view url) {
   static const char* hex = "0123456789ABCDEF";
   std::string out;
   out.reserve(url.size());
-  for (unsigned char c : Trim(url)) {
+  for (unsigned char c : TrimBlanks(url)) {
     if (c <= ' ' || c >= 0x7F) {
       out += '%';
       out += hex[c >> 4];
@@ -65,8 +50,9 @@ std::string WireUrl(std::string_view url) {
 }
 
 bool HasScheme(std::string_view url) {
-  return url.size() > 7 && (EqualsNoCase(url.substr(0, 7), "http://") ||
-                            (url.size() > 8 && EqualsNoCase(url.substr(0, 8), "https://")));
+  return url.size() > 7 &&
+         (EqualsIgnoringAsciiCase(url.substr(0, 7), "http://") ||
+          (url.size() > 8 && EqualsIgnoringAsciiCase(url.substr(0, 8), "https://")));
 }
 
 // `location` resolved against `base`, both in wire form; throws when it cannot be followed.
@@ -161,8 +147,8 @@ std::string THttpResponse::HeaderValue(std::string_view name) const {
   for (const std::string& line : RawHeaders) {
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
-    if (EqualsNoCase(Trim(std::string_view(line).substr(0, colon)), name))
-      return std::string(Trim(std::string_view(line).substr(colon + 1)));
+    if (EqualsIgnoringAsciiCase(TrimBlanks(std::string_view(line).substr(0, colon)), name))
+      return std::string(TrimBlanks(std::string_view(line).substr(colon + 1)));
   }
   return {};
 }
@@ -172,8 +158,8 @@ std::vector<std::string> THttpResponse::HeaderValues(std::string_view name) cons
   for (const std::string& line : RawHeaders) {
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
-    if (EqualsNoCase(Trim(std::string_view(line).substr(0, colon)), name))
-      out.emplace_back(Trim(std::string_view(line).substr(colon + 1)));
+    if (EqualsIgnoringAsciiCase(TrimBlanks(std::string_view(line).substr(0, colon)), name))
+      out.emplace_back(TrimBlanks(std::string_view(line).substr(colon + 1)));
   }
   return out;
 }
@@ -218,7 +204,7 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* userp) {
     if (ex->Response.Code >= 200) ex->HeadersDone = true;
   } else if ((line.front() == ' ' || line.front() == '\t') && !ex->Response.RawHeaders.empty()) {
     ex->Response.RawHeaders.back() += ' ';
-    ex->Response.RawHeaders.back() += Trim(line);
+    ex->Response.RawHeaders.back() += TrimBlanks(line);
   } else {
     ex->Response.RawHeaders.emplace_back(line);
   }
@@ -302,13 +288,13 @@ void THttpClient::CopySettingsFrom(const THttpClient& other) {
 
 void THttpClient::SetExtraHeader(const std::string& name, const std::string& value) {
   // A Cookie header set directly goes to every scheme alike.
-  if (EqualsNoCase(name, "Cookie")) plainHttpCookie_.reset();
+  if (EqualsIgnoringAsciiCase(name, "Cookie")) plainHttpCookie_.reset();
   if (value.empty()) {
     RemoveExtraHeader(name);
     return;
   }
   for (auto& h : extraHeaders_) {
-    if (EqualsNoCase(h.first, name)) {
+    if (EqualsIgnoringAsciiCase(h.first, name)) {
       h.second = OneLine(value);
       return;
     }
@@ -317,13 +303,14 @@ void THttpClient::SetExtraHeader(const std::string& name, const std::string& val
 }
 
 void THttpClient::RemoveExtraHeader(const std::string& name) {
-  if (EqualsNoCase(name, "Cookie")) plainHttpCookie_.reset();
-  std::erase_if(extraHeaders_, [&](const auto& h) { return EqualsNoCase(h.first, name); });
+  if (EqualsIgnoringAsciiCase(name, "Cookie")) plainHttpCookie_.reset();
+  std::erase_if(extraHeaders_,
+                [&](const auto& h) { return EqualsIgnoringAsciiCase(h.first, name); });
 }
 
 std::string THttpClient::ExtraHeader(const std::string& name) const {
   for (const auto& h : extraHeaders_)
-    if (EqualsNoCase(h.first, name)) return h.second;
+    if (EqualsIgnoringAsciiCase(h.first, name)) return h.second;
   return {};
 }
 
@@ -339,7 +326,7 @@ std::vector<std::string> THttpClient::RequestHeaderLines(bool https) const {
     lines.push_back(range);
   }
   for (const auto& [name, value] : extraHeaders_) {
-    if (!https && plainHttpCookie_ && EqualsNoCase(name, "Cookie")) {
+    if (!https && plainHttpCookie_ && EqualsIgnoringAsciiCase(name, "Cookie")) {
       if (!plainHttpCookie_->empty()) lines.push_back(name + ": " + OneLine(*plainHttpCookie_));
       continue;
     }
@@ -404,8 +391,8 @@ void THttpClient::PerformOne(Exchange& ex) {
   else
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
   curl_slist* headers = nullptr;
-  const bool https =
-      ex.Url.size() > 8 && EqualsNoCase(std::string_view(ex.Url).substr(0, 8), "https://");
+  const bool https = ex.Url.size() > 8 &&
+                     EqualsIgnoringAsciiCase(std::string_view(ex.Url).substr(0, 8), "https://");
   for (const std::string& line : RequestHeaderLines(https))
     headers = curl_slist_append(headers, line.c_str());
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/AsciiText.h"
 #include "platform/Gbk.h"
 
 namespace qm {
@@ -32,7 +33,7 @@ std::string FoldName(std::string_view gbk) {
       out += gbk[i];
       out += gbk[++i];
     } else {
-      out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c);
+      out += AsciiLower(static_cast<char>(c));
     }
   }
   return out;

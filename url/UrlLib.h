@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/AsciiText.h"  // TrimBlanks, EqualsIgnoringAsciiCase
+
 namespace qm {
 
 // ---- parsing and resolution ----
@@ -38,8 +40,6 @@ std::size_t LastPos(std::string_view pattern, std::string_view text);
 // Text between the first open mark and the first close mark (case-insensitive / exact).
 std::string TextBetween(std::string_view text, std::string_view open, std::string_view close);
 std::string TextBetweenExact(std::string_view text, std::string_view open, std::string_view close);
-// Leading and trailing blanks and control characters removed (bytes <= 32).
-std::string_view TrimBlanks(std::string_view text);
 // True when text begins with prefix, ASCII case ignored.
 bool StartsWithText(std::string_view text, std::string_view prefix);
 

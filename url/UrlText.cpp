@@ -13,10 +13,8 @@ namespace {
 constexpr std::array<unsigned char, 256> MakeCaseTable(bool upper) {
   std::array<unsigned char, 256> table{};
   for (int c = 0; c < 256; ++c) {
-    int mapped = c;
-    if (!upper && c >= 'A' && c <= 'Z') mapped = c + 32;
-    if (upper && c >= 'a' && c <= 'z') mapped = c - 32;
-    table[c] = static_cast<unsigned char>(mapped);
+    const char folded = upper ? AsciiUpper(static_cast<char>(c)) : AsciiLower(static_cast<char>(c));
+    table[c] = static_cast<unsigned char>(folded);
   }
   return table;
 }
@@ -179,14 +177,6 @@ std::string PercentDecode(std::string_view text) {
     ++i;
   }
   return out;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t b = 0;
-  std::size_t e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
-  return text.substr(b, e - b);
 }
 
 bool StartsWithText(std::string_view text, std::string_view prefix) {
