@@ -50,6 +50,20 @@ TEST(CookieList, SetCookieLinesKeepOnlyTheFirstPair) {
   EXPECT_FALSE(MergeSetCookies(none, list));
 }
 
+// A worker's list holds names and values only: whatever path a Set-Cookie line names, the cookie
+// goes with every later request of the worker (see WorkerCookies for a whole run).
+TEST(CookieList, SetCookiePathsAreDropped) {
+  for (const char* attributes : {"; Path=/members/", "; path=/members", "; Path=/",
+                                 "; Path=", ";Path=/members/; Secure", ""}) {
+    SCOPED_TRACE(attributes);
+    THttpResponse response;
+    response.RawHeaders = {std::string("Set-Cookie: sid=1") + attributes};
+    TCookieList list;
+    EXPECT_TRUE(MergeSetCookies(response, list));
+    EXPECT_EQ(list, (TCookieList{"sid=1"}));
+  }
+}
+
 TEST(CookieHeader, EmptyListLeavesAnEarlierHeaderInPlace) {
   test::RawHttpServer server(
       [](const std::string&) { return test::RawHttpServer::Answer("HTTP/1.1 200 OK", {}, ""); });
@@ -141,6 +155,41 @@ TEST_F(CookieStore, MatchesHostPathSchemeAndExpiry) {
   EXPECT_EQ(StoreCookiesFor(store, "http://example.test/"), "site=1; exact=e");
   EXPECT_EQ(StoreCookiesFor(store, "http://badexample.test/"), "");
   EXPECT_EQ(StoreCookiesFor(store, "not a url"), "");
+}
+
+// Where a stored cookie's path lets it go: a prefix of the request path that ends at a segment
+// boundary; "/" and an empty path match everything; a request without a path asks for "/".
+TEST_F(CookieStore, PathIsAPrefixEndingAtASegmentBoundary) {
+  struct Case {
+    const char* cookiePath;
+    const char* url;
+    bool sent;
+  };
+  const Case cases[] = {
+      {"/members/", "http://h.test/members/", true},
+      {"/members/", "http://h.test/members/deep/page.html?q=/x", true},
+      {"/members/", "http://h.test/members", false},  // the directory without its slash
+      {"/members/", "http://h.test/membersonly/", false},
+      {"/members/", "http://h.test/index.html", false},
+      {"/members/", "http://h.test/other/members/", false},
+      {"/members", "http://h.test/members", true},  // a path written without its trailing slash
+      {"/members", "http://h.test/members/page.html", true},
+      {"/members", "http://h.test/members.html", false},
+      {"/members", "http://h.test/membersonly/", false},
+      {"/Members", "http://h.test/members/", false},  // paths are case-sensitive
+      {"/", "http://h.test/anything/at/all.html", true},
+      {"/", "http://h.test", true},
+      {"", "http://h.test/anything.html", true},
+      {"/a/b.html", "http://h.test/a/b.html", true},
+      {"/a/b.html", "http://h.test/a/b.htmlx", false},
+      {"/x", "http://h.test?/x", false},  // a query is not part of the path
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.cookiePath) + " for " + c.url);
+    const std::string store =
+        WriteStore(Line("h.test", "FALSE", c.cookiePath, "FALSE", 0, "sid", "1"));
+    EXPECT_EQ(StoreCookiesFor(store, c.url), c.sent ? "sid=1" : "");
+  }
 }
 
 TEST_F(CookieStore, LoadSystemCookiesReadsTheStoreNamedByTheEnvironment) {

@@ -46,6 +46,31 @@ TEST(WorkerCookies, CookiesFromTheStartPagesHeadReachEveryLinkedRequest) {
   }
 }
 
+// A cookie set for a path is not limited to it: the worker keeps names and values only, and the
+// cookie reaches linked files inside and outside that path alike.
+TEST(WorkerCookies, ACookiePathSetByTheServerDoesNotLimitWhereItGoes) {
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  site.Put("/members/index.html", PageOf("<html>in</html>").Cookie("sid=m1; Path=/members/"));
+  site.Put("/members/a.gif", FileOf("A"));
+  site.Put("/public/b.gif", FileOf("B"));
+  site.Put("/c.gif", FileOf("C"));
+  TaskUnderTest t(site.Url("/members/index.html"));
+  const std::vector<std::string> links = {site.Url("/members/a.gif"), site.Url("/public/b.gif"),
+                                          site.Url("/c.gif")};
+
+  RunTask(t.Task, WithWorkers(1, [&](const std::string& page) {
+            return page == site.Url("/members/index.html") ? links : std::vector<std::string>{};
+          }));
+
+  for (const char* path : {"/members/a.gif", "/public/b.gif", "/c.gif"}) {
+    const auto gets = site.Requests("GET", path);
+    ASSERT_EQ(gets.size(), 1u) << path;
+    EXPECT_EQ(gets[0].Cookie, "sid=m1") << path;
+  }
+}
+
 TEST(WorkerCookies, AFailedHeadThatSetsACookieStillCounts) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;
