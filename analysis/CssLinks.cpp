@@ -1,5 +1,7 @@
 #include "analysis/CssLinks.h"
 
+#include "platform/AsciiText.h"
+
 namespace qm {
 namespace {
 
@@ -18,9 +20,7 @@ bool IsNameChar(char c) {
 bool StartsWithFolded(std::string_view text, std::size_t at, std::string_view lowerWord) {
   if (text.size() - at < lowerWord.size()) return false;
   for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-    char c = text[at + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (c != lowerWord[i]) return false;
+    if (AsciiLower(text[at + i]) != lowerWord[i]) return false;
   }
   return true;
 }

@@ -13,14 +13,10 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-char FoldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 bool EqualsFolded(std::string_view text, std::string_view lowerWord) {
   if (text.size() != lowerWord.size()) return false;
   for (std::size_t i = 0; i < text.size(); ++i)
-    if (FoldCase(text[i]) != lowerWord[i]) return false;
+    if (AsciiLower(text[i]) != lowerWord[i]) return false;
   return true;
 }
 

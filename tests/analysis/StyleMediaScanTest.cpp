@@ -6,10 +6,13 @@
 #include "ScanFixture.h"
 #include "analysis/CssLinks.h"
 #include "analysis/StyleMediaLinks.h"
+#include "support/TaskSettingsEdit.h"
 #include "url/Scope.h"
 
 namespace qm::testing {
 namespace {
+
+using namespace ::qm::test;
 
 constexpr const char* kSheet = "http://h/css/s.css";
 
@@ -113,7 +116,7 @@ TEST_F(StyleMediaScanTest, ImgSrcHiddenBySrcsetIsTakenWithIt) {
   // scan passes over for another reason (here the first "src" is inside "data-src") stays.
   std::string both = page;
   TLinkList images;
-  task.Script->Prepare(&task, task.StartUrl, kPage, both);
+  task.Script->Prepare(&task, task.StartUrl(), kPage, both);
   ScanImages(task, kPage, both, images, scratch);
   found = {};
   EXPECT_EQ(Page(both),
@@ -166,7 +169,7 @@ TEST_F(StyleMediaScanTest, SheetInAnotherFolderResolvesAgainstItself) {
 }
 
 TEST_F(StyleMediaScanTest, OtherHostFollowsForeignImages) {
-  task.StartUrl = "http://www.site.test/d/p.html";
+  task.SetStartUrl("http://www.site.test/d/p.html");
   const std::string sheetUrl = "http://www.site.test/css/s.css";
   const std::string css =
       "@font-face{src:url(http://cdn.other.test/f.woff2)}"
@@ -178,7 +181,7 @@ TEST_F(StyleMediaScanTest, OtherHostFollowsForeignImages) {
   EXPECT_EQ(found.Styles, Links({"http://img.site.test/b.png"}));
 
   found = {};
-  task.ForeignImages = true;
+  SetForeignImages(task, true);
   EXPECT_EQ(Sheet(css, sheetUrl),
             "@font-face{src:url(../../cdn.other.test/f.woff2)}"
             "a{background:url(../../img.site.test/b.png)}");
@@ -189,7 +192,7 @@ TEST_F(StyleMediaScanTest, OtherHostFollowsForeignImages) {
   const std::string page =
       "<img src=\"../../img.site.test/b.png\" "
       "srcset=\"../../img.site.test/b.png 1x, http://img.site.test/c.png 2x\">";
-  EXPECT_EQ(Page(page, task.StartUrl),
+  EXPECT_EQ(Page(page, task.StartUrl()),
             "<img src=\"../../img.site.test/b.png\" "
             "srcset=\"../../img.site.test/b.png 1x, ../../img.site.test/c.png 2x\">");
   EXPECT_EQ(found.Media, Links({"http://img.site.test/c.png"}));
@@ -252,11 +255,11 @@ TEST_F(StyleMediaScanTest, RecordsTakeTheSheetsLayerAndKindByExtension) {
   EXPECT_EQ(+records[1].ContentKind, KindImage);  // media are recorded as images
 
   // Pages only: rewritten all the same, nothing recorded. Scripts are not scanned.
-  task.Content = 0;
+  SetContent(task, 0);
   page = "<video src=\"/m.mp4\">";
   EXPECT_TRUE(ScanStyleAndMediaLinks(task, kPage, kPage, page, sheet, 3).empty());
   EXPECT_EQ(page, "<video src=\"../m.mp4\">");
-  task.Content = 1;
+  SetContent(task, 1);
   std::string script = "var s='<video src=\"/m.mp4\">';";
   sheet.ContentKind = KindScript;
   EXPECT_TRUE(

@@ -50,7 +50,7 @@ class StyleAnalysisTest : public ::testing::Test {
   std::string SavedText(const std::string& url) { return ReadFileBytes(Native(url)); }
 
   void Analyse(std::int32_t index) {
-    if (task_.StartUrl.empty()) task_.StartUrl = task_.GetUrl(0);
+    if (task_.StartUrl().empty()) task_.SetStartUrl(task_.GetUrl(0));
     ParseThread thread(task_);
     thread.WaitFor();
     thread.Analyse(index);
