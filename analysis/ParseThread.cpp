@@ -125,7 +125,9 @@ void ParseThread::OnUncaughtError(const std::string& message) {
 }
 
 bool ParseThread::AddLink(const TExtendUrlRec& rec, std::int32_t& added) {
-  if (task_.AddUrl(rec) < 0) {
+  const std::int32_t index = task_.AddNewUrl(rec);
+  if (index == TTask::kKnownUrl) return false;
+  if (index < 0) {
     if (task_.TakeMemoryShortNote()) LogPlain("内存不足");
     PacedSleep(100);
     return false;

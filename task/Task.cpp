@@ -102,6 +102,13 @@ std::int32_t TTask::AddUrl(const TExtendUrlRec& rec) {
   return n;
 }
 
+std::int32_t TTask::AddNewUrl(const TExtendUrlRec& rec) {
+  TLockGuard guard(TableLock);
+  const std::string_view url = rec.Url.View();
+  if (url.size() < 127 && FindUrl(url) >= 0) return kKnownUrl;
+  return AddUrl(rec);
+}
+
 std::int32_t TTask::FindUrl(std::string_view url) {
   // A stored URL holds at most 127 bytes, so a longer argument is never found.
   if (url.size() > 127) return -1;

@@ -97,6 +97,11 @@ class TTask {
 
   // ---- table operations (each takes TableLock for its whole body) ----
   std::int32_t AddUrl(const TExtendUrlRec& rec);
+  // AddUrl unless the record's URL is in the table already (then kKnownUrl), in one lock hold: a
+  // worker's redirect may add the URL between the analysis's lookup and its AddUrl. A URL of 127
+  // bytes may have been cut when stored and is added without the test, as before.
+  static constexpr std::int32_t kKnownUrl = -2;
+  std::int32_t AddNewUrl(const TExtendUrlRec& rec);
   std::int32_t FindUrl(std::string_view url);
   std::string GetUrl(std::int32_t index);
   std::int32_t ResolveIndex(std::int32_t index);
@@ -188,6 +193,8 @@ class TTask {
   std::int32_t AddDirNode(std::int32_t parent, std::string_view name);
   void LinkUrlNode(std::int32_t node, std::int32_t index);
   bool GrowTable(std::int32_t minCapacity);
+  // Sets State, keeping RunTime and RunStart up to date, under TableLock.
+  void EnterState(std::int32_t state);
 
   friend class TaskFileAccess;  // the task file reader fills the table directly
 };

@@ -10,14 +10,24 @@
 
 namespace qm {
 
+// The running time is read by the window's list row while a run's master ends the run on its own
+// thread: RunTime and RunStart change with the state under TableLock.
+void TTask::EnterState(std::int32_t state) {
+  TLockGuard guard(TableLock);
+  if (state == Running) {
+    RunStart = Now();
+  } else if (State == Running) {
+    RunTime += Now() - RunStart;
+  }
+  State = state;
+}
+
 void TTask::MarkRunning() {
-  RunStart = Now();
-  State = Running;
+  EnterState(Running);
 }
 
 void TTask::Pause() {
-  if (State == Running) RunTime += Now() - RunStart;
-  State = Paused;
+  EnterState(Paused);
   // Where each worker stands is read under WorkersLock; the table is asked afterwards, so that no
   // thread ever holds both locks.
   struct Where {
@@ -44,15 +54,13 @@ void TTask::Pause() {
 }
 
 void TTask::MarkStopped() {
-  if (State == Running) RunTime += Now() - RunStart;
-  State = Stopped;
+  EnterState(Stopped);
   std::lock_guard<std::mutex> guard(WorkersLock);
   Workers.clear();
 }
 
 void TTask::MarkComplete() {
-  if (State == Running) RunTime += Now() - RunStart;
-  State = Complete;
+  EnterState(Complete);
   std::lock_guard<std::mutex> guard(WorkersLock);
   Workers.clear();
 }

@@ -54,7 +54,14 @@ TEST_F(RunSoundnessTest, RedirectChainKeepsItsTargetPageSavedAndCounted) {
               "<p>end</p><a");
     EXPECT_FALSE(FileExists(LocalFile(task, "/" + folder + "final/end.html") + ".tmp"));
     // Start page and target: both saved, both counted; the redirecting entries are not.
-    EXPECT_TRUE(window_.HasLineContaining("任务结束。总共2个网页，其中成功下载2个"));
+    EXPECT_TRUE(window_.HasLineContaining("任务结束。总共2个网页，其中成功下载2个")) << [&] {
+      std::string table;
+      for (std::int32_t i = 0; i < task.GetCount(); ++i)
+        if (task.GetKind(i) == 1)
+          table += task.GetRawUrl(i) + " " + std::to_string(task.GetStatus(i)) + "\n";
+      for (const auto& line : window_.Lines()) table += line.Text + "\n";
+      return table;
+    }();
     ExpectSavedFileAgrees(task, "/" + folder + "final/end.html", Saved);
   }
 }

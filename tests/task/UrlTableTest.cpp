@@ -153,6 +153,21 @@ TEST(TaskLookupTree, DuplicatesAreAddedAndTheFirstIsFound) {
   EXPECT_EQ(task.Total, 2);
 }
 
+TEST(TaskLookupTree, AddNewUrlSkipsAKnownUrlButNotOneThatMayHaveBeenCut) {
+  TTask task;
+  const std::int32_t first = task.AddNewUrl(UrlRec("http://h/a.html"));
+  ASSERT_GE(first, 0);
+  EXPECT_EQ(task.AddNewUrl(UrlRec("http://h/a.html")), TTask::kKnownUrl);
+  const std::int32_t other = task.AddNewUrl(UrlRec("http://h/A.html"));
+  EXPECT_GT(other, first);
+  EXPECT_EQ(task.FindUrl("http://h/A.html"), other);
+  // Stored cut to 127 bytes: whether it is known cannot be told, so it is recorded again.
+  const std::string longUrl = "http://h/" + std::string(200, 'x') + ".html";
+  const std::int32_t cut = task.AddNewUrl(UrlRec(longUrl));
+  ASSERT_GE(cut, 0);
+  EXPECT_GT(task.AddNewUrl(UrlRec(longUrl)), cut);
+}
+
 TEST(TaskLookupTree, OneDirectoryWithManyEntries) {
   TTask task;
   for (int i = 1; i <= 3000; ++i) {
