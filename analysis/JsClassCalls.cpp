@@ -236,7 +236,7 @@ class TCallSites {
     std::vector<std::string> names;
     for (std::size_t i = first; i < functions.size(); ++i)
       if (!functions[i].Expr.empty() && !functions[i].FuncName.empty())
-        names.push_back(LowerCase(functions[i].FuncName));
+        names.push_back(AsciiLowerCase(functions[i].FuncName));
     if (names.size() < kCallIndexFrom) return;
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
@@ -248,7 +248,7 @@ class TCallSites {
   // The sites of `name`; nullptr when it was not indexed (the caller searches itself).
   const std::vector<std::size_t>* Of(std::string_view name) const {
     if (byName_.empty()) return nullptr;
-    const auto it = byName_.find(LowerCase(name));
+    const auto it = byName_.find(AsciiLowerCase(name));
     return it == byName_.end() ? nullptr : &it->second;
   }
 

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     ForceDirs(local.substr(0, local.rfind('\\') + 1));
     WriteWholeFile(NativePath(local + ".tmp"), text.str());
   }
-  task.StartUrl = task.GetUrl(0);
+  task.SetStartUrl(task.GetUrl(0));
   {
     ParseThread analysis(task);  // stopped task: its own walk ends at once
     analysis.WaitFor();

@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/Gbk.h"
 #include "support/RunFixture.h"
+#include "support/TaskSettingsEdit.h"
 #include "support/TlsCertificates.h"
 #include "task/Task.h"
 #include "url/UrlLib.h"
@@ -154,7 +155,7 @@ TEST_F(HttpsRunTest, BothSchemesOfOneFileAreNeverWrittenAtOnce) {
     site->Put("/p.html", PageOf("<p>one page</p>"));
   }
   TTask& task = NewTaskAt(secure_.Url("/index.html"));
-  task.Content = ContentEverything;
+  SetContent(task, ContentEverything);
   RunToEnd();
 
   EXPECT_EQ(task.State.load(), Complete);
