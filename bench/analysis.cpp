@@ -132,7 +132,7 @@ std::unique_ptr<TTask> FetchedTask(const std::string& folder, const std::vector<
     ForceDirs(local.substr(0, local.rfind('\\') + 1));
     WriteWholeFile(NativePath(local + ".tmp"), pages[i].Text);
   }
-  task->StartUrl = task->GetUrl(0);
+  task->SetStartUrl(task->GetUrl(0));
   return task;
 }
 

@@ -173,7 +173,8 @@ void TForm1::UpdateTask() {
 void TForm1::RestartTask() {
   if (!manager_->CurrentTask()) return Dialogs().Info(this, QStringLiteral("还没有载入任务"));
   TTask* task = CommandTask();
-  if (!Dialogs().OkCancel(this, Text(RestartQuestion(task->StartUrl)), QStringLiteral("重新开始")))
+  if (!Dialogs().OkCancel(this, Text(RestartQuestion(task->StartUrl())),
+                          QStringLiteral("重新开始")))
     return;
   task->RunMode = RunRestart;
   StartNext();

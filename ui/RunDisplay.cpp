@@ -81,7 +81,7 @@ void TForm1::ShowStatistics() {
     analysisErrors = task->AnalysisErrorCount;
     downloaded = task->DownloadedCount;
     savedBytes = task->SavedBytes;
-    depth = task->Depth;
+    depth = task->Settings().Depth;
   }
   MainWindowPort& log = *port_;
   log.AddLog("下载网站的首页为：" + task->GetRawUrl(0));

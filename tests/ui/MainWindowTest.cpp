@@ -337,7 +337,12 @@ void MainWindowTest::statisticsLinesAndLogClearing() {
                         QStringLiteral("共需下载1个文件,其中已成功下载0个,共下载0字节。"),
                         QStringLiteral("其中0个未解析,已经解析的有0个,还有1个未下载。"),
                         QStringLiteral("下载错误文件0个,解析错误文件0个。")}));
-  w.manager().CurrentTask()->Depth = -1;
+  {
+    TTask* current = w.manager().CurrentTask();
+    TaskSettings settings = current->Settings();
+    settings.Depth = -1;
+    current->SetSettings(settings);
+  }
   w.form->ShowStatistics();
   QVERIFY(w.form->LogText().contains(QStringLiteral("下载层数为：所有层")));
   QCOMPARE(w.ui().ListView1->topLevelItem(0)->text(0), QStringLiteral("t1"));
@@ -428,10 +433,11 @@ void MainWindowTest::presetSchemesSetTheTaskSettings() {
   ResetSettings();
   QCOMPARE(w.manager().TaskCount(), 1);
   TTask& task = w.manager().Task(0);
-  QCOMPARE(task.Depth, depth);
-  QCOMPARE(task.Scope, scope);
-  QCOMPARE(task.Content, content);
-  QVERIFY(task.ForeignImages);
+  const TaskSettings settings = task.Settings();
+  QCOMPARE(settings.Depth, depth);
+  QCOMPARE(settings.Scope, scope);
+  QCOMPARE(settings.Content, content);
+  QVERIFY(settings.ForeignImages);
   const TDirItem& item = w.tree().Items[static_cast<std::size_t>(w.manager().TaskItem(0))];
   QCOMPARE(item.Name, std::string("preset"));
   QCOMPARE(item.FileName, std::string("127.0.0.1.web"));
