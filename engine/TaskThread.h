@@ -11,9 +11,9 @@
 
 #include "engine/CookiesApi.h"
 #include "engine/HttpClient.h"
-#include "engine/WorkerInfo.h"
 #include "platform/DateTime.h"
 #include "task/LocalFileClaims.h"
+#include "task/WorkerInfo.h"
 
 namespace qm {
 

@@ -19,7 +19,7 @@
 
 namespace qm {
 
-class TWorkerInfo;        // what the task sees of a download worker (engine)
+class TWorkerInfo;        // what the task sees of a download worker (task/WorkerInfo.h)
 class TMasterTaskThread;  // the supervising worker (engine)
 class ParseThread;        // the page analysis thread (analysis)
 class THttpClient;        // a worker's HTTP client (engine)
@@ -163,8 +163,9 @@ class TTask {
   // stopped (the master's end-of-run report then saves the task file) and RunFailed is set.
   void FailRun(const std::string& message);
 
-  // Appends a worker to the per-worker arrays with a new speed meter and sets its client's tag to
-  // MakeClientTag(ManagerIndex, index); returns the index.
+  // Appends a worker to the per-worker arrays with a new speed meter and returns its index; the
+  // worker then tags its client with MakeClientTag(ManagerIndex, index), so that the client's
+  // transfer events find task and worker.
   std::int32_t RegisterWorker(TWorkerInfo* thread, THttpClient* client);
 
   // Rebuilds the in-memory lookup index from the stored tree links (after a task file was read

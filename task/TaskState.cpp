@@ -2,11 +2,10 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "engine/HttpClient.h"
-#include "engine/WorkerInfo.h"
 #include "task/HttpWork.h"
 #include "task/MainWindowPort.h"
 #include "task/Task.h"
+#include "task/WorkerInfo.h"
 
 namespace qm {
 
@@ -86,8 +85,6 @@ std::int32_t TTask::RegisterWorker(TWorkerInfo* thread, THttpClient* client) {
   Meters[n] = std::make_shared<THttpWork>();
   HttpClients[n] = client;
   WorkerUrls[n].clear();
-  // The client's transfer events find task and worker through this tag.
-  if (client) client->SetTag(MakeClientTag(ManagerIndex, static_cast<std::int32_t>(n)));
   return static_cast<std::int32_t>(n);
 }
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "TaskTestUtil.h"
-#include "engine/WorkerInfo.h"
 #include "support/RecordingWindow.h"
 #include "task/HttpWork.h"
 #include "task/Task.h"
+#include "task/WorkerInfo.h"
 
 namespace qm {
 namespace {

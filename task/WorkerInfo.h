@@ -1,7 +1,8 @@
 #pragma once
 // What the task needs to know of a download worker while it runs: the entry it stands at and its
 // client tag, for the lines a pause writes to the log. The download worker (TTaskThread,
-// engine/TaskThread.h) derives from this class and supplies both.
+// engine/TaskThread.h) derives from this class and supplies both; the task knows no more of the
+// engine than this.
 #include <cstdint>
 
 #include "platform/Thread.h"
