@@ -153,7 +153,7 @@ void TForm1::ConnectCommands() {
     dialogCommands_->Import([this](const TDirItem& item) { return AddTaskItem(item); });
   });
   on(ui_->N19, &A::triggered, [this] { dialogCommands_->DeleteDirectory(); });
-  on(ui_->N22, &A::triggered, [this] { NotAvailableYet(this, ui_->N22->text()); });
+  // "在线升级" (N22) is bound by the program entry to the online update (update/ui/).
   on(ui_->N31, &A::triggered, [this] { dialogCommands_->UpdateSettings(); });
   on(ui_->N20, &A::triggered, [this] { dialogCommands_->OtherSettings(); });
   on(ui_->N1, &A::triggered, [this] { dialogCommands_->About(); });

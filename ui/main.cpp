@@ -1,5 +1,6 @@
 // quillmoss: the window. Its one command-line option is --pace F, the factor every fixed pause
 // of a run is scaled by (1 when not given; 0 runs without pauses, for checks and benchmarks).
+#include <QAction>
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "platform/Pacing.h"
 #include "ui/MainWindow.h"
+#include "update/ui/MainWindowUpdate.h"
 
 namespace {
 
@@ -33,6 +35,10 @@ int main(int argc, char** argv) {
   }
   QApplication::setApplicationName(QStringLiteral("quillmoss"));
   qm::ui::TForm1 window;
+  // The online update, above the window's layer: bound to its "在线升级" item.
+  qm::ui::TMainWindowUpdate update(
+      window, *window.findChild<QAction*>(QStringLiteral("N22")),
+      [&window](const QString& text) { window.ShowStatus(text.toStdString()); });
   window.show();
   return QApplication::exec();
 }
