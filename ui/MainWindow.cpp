@@ -220,9 +220,15 @@ void TForm1::ConnectCommands() {
   });
 
   // The task list.
-  connect(ui_->ListView1, &QTreeWidget::itemSelectionChanged, this, [this] {
-    if (TTask* task = SelectedRowTask()) manager_->ShowTaskCommands(task);
-  });
+  // Selecting a row shows its task's commands; deselecting one shows the commands of the task
+  // that was deselected, as the list's selection event reports that row.
+  connect(ui_->ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this](const QItemSelection& selected, const QItemSelection& deselected) {
+            const QItemSelection& changed = selected.isEmpty() ? deselected : selected;
+            if (changed.isEmpty()) return;
+            if (TTask* task = RowTask(changed.indexes().front().row()))
+              manager_->ShowTaskCommands(task);
+          });
   connect(ui_->ListView1, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     popupTask_->popup(ui_->ListView1->viewport()->mapToGlobal(at));
   });
@@ -402,6 +408,8 @@ void TForm1::SetListRow(int row, const TListRowTexts& texts) {
 }
 
 void TForm1::ClearTaskList() {
+  // Refilling the list is no user's deselection: it must not change the enabled commands.
+  QSignalBlocker block(ui_->ListView1->selectionModel());
   ui_->ListView1->clear();
 }
 
@@ -450,7 +458,10 @@ QString TForm1::LogText() const {
 TTask* TForm1::SelectedRowTask() const {
   const QList<QTreeWidgetItem*> rows = ui_->ListView1->selectedItems();
   if (rows.isEmpty()) return nullptr;
-  const int row = ui_->ListView1->indexOfTopLevelItem(rows.front());
+  return RowTask(ui_->ListView1->indexOfTopLevelItem(rows.front()));
+}
+
+TTask* TForm1::RowTask(int row) const {
   if (row < 0 || row >= manager_->TaskCount()) return nullptr;
   return &manager_->Task(row);
 }

@@ -108,6 +108,7 @@ class TForm1 final : public QMainWindow, public TWindowSide {
 
   // The task list's row of task `index` (its selected-row task when a row is selected).
   TTask* SelectedRowTask() const;
+  TTask* RowTask(int row) const;
 
   // Stops every run and serves its threads' window calls until all have ended (closing).
   void StopAndDrain();

@@ -11,6 +11,7 @@
 #include "task/MainWindowPort.h"
 #include "task/Task.h"
 #include "task/TaskFile.h"
+#include "task/UrlRecord.h"
 #include "ui/MainWindow.h"
 #include "ui/QtWindowPort.h"
 #include "ui/dialogs/DialogService.h"
@@ -18,23 +19,6 @@
 
 namespace qm::ui {
 namespace {
-
-const char* StatusWord(std::int32_t status) {
-  switch (status) {
-    case NotDownloaded:
-      return "未下载";
-    case Downloaded:
-      return "已下载";
-    case Saved:
-      return "已保存";
-    case DownloadError:
-      return "错误";
-    case ErrorButOk:
-      return "错误但下载200 OK";
-    default:
-      return "未知状态";
-  }
-}
 
 constexpr std::int64_t LowDiskBytes = 104857600;  // 100 MB
 constexpr int LogClearLines = 1000;
@@ -113,7 +97,7 @@ void TForm1::DumpUrlTable() {
     std::snprintf(head, sizeof head, "%d,", i);
     char tail[64];
     std::snprintf(tail, sizeof tail, ",%d,", static_cast<int>(rec.Status));
-    port_->AddLog(head + rec.Url.Get() + "," + StatusWord(rec.Status) + tail +
+    port_->AddLog(head + rec.Url.Get() + "," + std::string(StatusWord(rec.Status)) + tail +
                   FormatDateTimeIso(rec.FileTime) + ",ReferId=" + std::to_string(rec.ReferId));
   }
 }

@@ -28,6 +28,7 @@ class MainWindowTest : public QObject {
   void renameToBlanksKeepsTheName();
   void commandEnablingFollowsTheTaskState_data();
   void commandEnablingFollowsTheTaskState();
+  void listSelectionShowsTheRowsTaskCommands();
   void treePopupMenuOfARunningTask();
   void clickChoosesThePopupMenu();
   void statisticsLinesAndLogClearing();
@@ -289,6 +290,42 @@ void MainWindowTest::commandEnablingFollowsTheTaskState() {
   QVERIFY(!w.ui().NTaskSave->isEnabled());
   QCOMPARE(w.ui().EditUrl->currentText(), QStringLiteral("http://127.0.0.1:1/start.html"));
   task.State = Stopped;  // nothing runs: the window may close without a run to stop
+}
+
+void MainWindowTest::listSelectionShowsTheRowsTaskCommands() {
+  WindowFixture w;
+  TTask& stopped = w.manager().NewTaskWithSettings(
+      w.AddTaskNode(RootItem, "t1", "http://127.0.0.1:1/a.html"), DefaultTaskSettings());
+  TTask& running = w.manager().NewTaskWithSettings(
+      w.AddTaskNode(RootItem, "t2", "http://127.0.0.1:1/b.html"), DefaultTaskSettings());
+  stopped.State = Stopped;
+  running.State = Running;
+  w.manager().RefreshList();
+  QCOMPARE(w.ui().ListView1->topLevelItemCount(), 2);
+
+  w.ui().ListView1->setCurrentItem(w.ui().ListView1->topLevelItem(0));
+  QVERIFY(w.ui().ToolButtonRun->isEnabled());
+  QVERIFY(!w.ui().ToolButtonPause->isEnabled());
+  QCOMPARE(w.ui().EditUrl->currentText(), QStringLiteral("http://127.0.0.1:1/a.html"));
+
+  w.ui().ListView1->setCurrentItem(w.ui().ListView1->topLevelItem(1));
+  QVERIFY(w.ui().ToolButtonPause->isEnabled());
+  QVERIFY(!w.ui().ToolButtonRun->isEnabled());
+
+  // Deselecting reports the row that lost the selection (here the running task's).
+  w.manager().ShowTaskCommands(&stopped);
+  QVERIFY(w.ui().ToolButtonRun->isEnabled());
+  w.ui().ListView1->clearSelection();
+  QVERIFY(w.ui().ToolButtonPause->isEnabled());
+  QVERIFY(!w.ui().ToolButtonRun->isEnabled());
+
+  // Refilling the list drops its selection without changing the enabled commands.
+  w.ui().ListView1->setCurrentItem(w.ui().ListView1->topLevelItem(0));
+  w.manager().ShowTaskCommands(&running);
+  w.manager().RefreshList();
+  QVERIFY(w.ui().ToolButtonPause->isEnabled());
+  QVERIFY(!w.ui().ToolButtonRun->isEnabled());
+  running.State = Stopped;  // nothing runs: the window may close without a run to stop
 }
 
 void MainWindowTest::treePopupMenuOfARunningTask() {
