@@ -5,10 +5,11 @@ free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# start_nginx ROOT: serves ROOT (symbolic links followed) at $BASE.
+# start_nginx ROOT [PORT]: serves ROOT (symbolic links followed) at $BASE, on PORT when given
+# (a site whose pages name their own base needs it chosen first), else on a free port.
 start_nginx() {
-  local root=$1 port
-  port=$(free_port)
+  local root=$1 port=${2:-}
+  [ -n "$port" ] || port=$(free_port)
   BASE="http://127.0.0.1:$port"
   mkdir -p "$WORK/nginx/tmp"
   cat > "$WORK/nginx/nginx.conf" <<CONF
@@ -24,7 +25,8 @@ http {
   uwsgi_temp_path $WORK/nginx/tmp/uwsgi;
   scgi_temp_path $WORK/nginx/tmp/scgi;
   types { text/html html; text/css css; image/png png; image/gif gif; image/jpeg jpg;
-          image/svg+xml svg; application/javascript js; }
+          image/svg+xml svg; application/javascript js; font/woff woff; font/woff2 woff2;
+          video/mp4 mp4; }
   default_type application/octet-stream;
   server {
     listen 127.0.0.1:$port;

@@ -13,57 +13,18 @@ CLI="$BUILD/quillmoss-cli"
 
 WORK=$(mktemp -d /tmp/qm-style-site.XXXXXX)
 NGINX_PID=""
+source "$HERE/../fast_runs/common.sh"
 cleanup() {
-  if [ -n "$NGINX_PID" ]; then kill "$NGINX_PID" 2>/dev/null || true; wait "$NGINX_PID" 2>/dev/null || true; fi
+  stop_nginx
   if [ -n "${KEEP:-}" ]; then echo "kept $WORK"; else rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 
 PORT=$(free_port)
 BASE="http://127.0.0.1:$PORT"
 python3 "$HERE/generate.py" "$WORK/site" "$BASE" "$WORK/dead.txt"
 chmod -R a+rX "$WORK"
-
-mkdir -p "$WORK/nginx/tmp"
-cat > "$WORK/nginx/nginx.conf" <<CONF
-worker_processes 1;
-pid $WORK/nginx/nginx.pid;
-error_log $WORK/nginx/error.log warn;
-events { worker_connections 256; }
-http {
-  access_log off;
-  client_body_temp_path $WORK/nginx/tmp/body;
-  proxy_temp_path $WORK/nginx/tmp/proxy;
-  fastcgi_temp_path $WORK/nginx/tmp/fastcgi;
-  uwsgi_temp_path $WORK/nginx/tmp/uwsgi;
-  scgi_temp_path $WORK/nginx/tmp/scgi;
-  types { text/html html; text/css css; image/png png; image/gif gif; image/jpeg jpg;
-          font/woff woff; font/woff2 woff2; video/mp4 mp4; }
-  default_type application/octet-stream;
-  server {
-    listen 127.0.0.1:$PORT;
-    server_name localhost;
-    root $WORK/site;
-  }
-}
-CONF
-/usr/sbin/nginx -p "$WORK/nginx" -e "$WORK/nginx/error.log" -c "$WORK/nginx/nginx.conf" \
-  -g "daemon off;" &
-NGINX_PID=$!
-python3 - "$BASE/index.html" <<'WAIT' || { echo "nginx did not start" >&2; cat "$WORK/nginx/error.log" >&2; exit 1; }
-import sys, time, urllib.request
-for _ in range(100):
-    try:
-        urllib.request.urlopen(sys.argv[1], timeout=1).read()
-        sys.exit(0)
-    except OSError:
-        time.sleep(0.1)
-sys.exit(1)
-WAIT
+start_nginx "$WORK/site" "$PORT"
 
 copy() {  # copy NAME SWITCH
   local name=$1 switch=$2
