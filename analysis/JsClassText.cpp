@@ -3,47 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "url/UrlLib.h"
+
 namespace qm::jstext {
 
 std::size_t FindText(std::string_view text, std::string_view sub, std::size_t from) {
   if (sub.empty() || from > text.size() || sub.size() > text.size() - from) return npos;
-  const auto lowerChar = static_cast<unsigned char>(AsciiLower(sub[0]));
-  const bool letter = lowerChar >= 'a' && lowerChar <= 'z';
-  const unsigned char upperChar = letter ? static_cast<unsigned char>(lowerChar - 32) : lowerChar;
-  const std::size_t end = text.size() - sub.size() + 1;  // candidates lie before this
-  const char* base = text.data();
-
-  // The next place of each case of the first character. A search looks only a short way ahead,
-  // so that a case that does not occur costs little when a match is near; a place that is not a
-  // hit is the point up to which that case is known to be absent.
-  struct Next {
-    std::size_t Pos;
-    bool Hit;
-  };
-  constexpr std::size_t kWindow = 256;
-  auto scan = [&](unsigned char c, std::size_t at) -> Next {
-    const std::size_t limit = std::min(end, at + kWindow);
-    const void* hit = at < limit ? std::memchr(base + at, c, limit - at) : nullptr;
-    if (hit) return {static_cast<std::size_t>(static_cast<const char*>(hit) - base), true};
-    return {limit, false};
-  };
-  Next lower = scan(lowerChar, from);
-  Next upper = letter ? scan(upperChar, from) : Next{end, false};
-  while (true) {
-    const bool takeLower = lower.Pos <= upper.Pos;
-    Next& next = takeLower ? lower : upper;
-    const unsigned char c = takeLower ? lowerChar : upperChar;
-    if (next.Pos >= end) return npos;
-    if (!next.Hit) {
-      next = scan(c, next.Pos);
-      continue;
-    }
-    const std::size_t at = next.Pos;
-    std::size_t k = 1;
-    while (k < sub.size() && AsciiLower(base[at + k]) == AsciiLower(sub[k])) ++k;
-    if (k == sub.size()) return at;
-    next = scan(c, at + 1);
-  }
+  // The URL functions' search, which compares sixteen places at a time.
+  const std::size_t at = PosText(sub, text, from + 1);
+  return at == 0 ? npos : at - 1;
 }
 
 std::string_view CutBefore(std::string_view text, std::string_view sub) {

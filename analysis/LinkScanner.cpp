@@ -1,5 +1,6 @@
 #include "analysis/LinkScanner.h"
 
+#include <algorithm>
 #include <functional>
 #include <unordered_map>
 
@@ -260,19 +261,62 @@ bool ScanOneTag(TagScan& scan, std::string_view tagText, TagEdit& edit) {
   return true;
 }
 
-// Where the next tag to look at begins: the nearest tag opening before the next occurrence of the
-// attribute, so that tags without the attribute are jumped over.
-std::size_t NextTag(std::string_view text, std::string_view attribute, std::string_view tagStart,
-                    std::size_t from) {
+// NextTag as it was before the tag index, searching the text for everything: kept so that tests
+// can compare the two (TScanScratch::UseTagIndex).
+std::size_t NextTagBySearch(std::string_view text, std::string_view attribute,
+                            std::string_view tagStart, std::size_t from) {
   std::size_t attr = FindText(attribute, text, from);
   const std::size_t tag = FindText(tagStart, text, from);
   if (attr == npos || tag == npos) return npos;
   while (attr < tag + tagStart.size()) {
-    // An attribute before the next tag opening belongs to no tag of this kind.
     attr = FindText(attribute, text, attr < tag ? tag : attr + 1);
     if (attr == npos) return npos;
   }
   return FindLastTextIn(tagStart, text, tag, attr - tagStart.size());
+}
+
+// The occurrences of a scan's tag opening: taken from the page's tag index, or searched in the
+// text for an opening the index does not hold.
+class TagOpenings {
+ public:
+  TagOpenings(std::string_view text, std::string_view opening,
+              const std::vector<std::size_t>* indexed)
+      : text_(text), opening_(opening), indexed_(indexed) {}
+
+  std::size_t Size() const { return opening_.size(); }
+
+  // The first occurrence at or after `from`.
+  std::size_t First(std::size_t from) const {
+    if (indexed_ == nullptr) return FindText(opening_, text_, from);
+    const auto it = std::lower_bound(indexed_->begin(), indexed_->end(), from);
+    return it == indexed_->end() ? npos : *it;
+  }
+
+  // The start of the last occurrence that begins in [lo, hi].
+  std::size_t LastIn(std::size_t lo, std::size_t hi) const {
+    if (indexed_ == nullptr) return FindLastTextIn(opening_, text_, lo, hi);
+    auto it = std::upper_bound(indexed_->begin(), indexed_->end(), hi);
+    if (it == indexed_->begin()) return npos;
+    --it;
+    return *it >= lo ? *it : npos;
+  }
+
+ private:
+  std::string_view text_;
+  std::string_view opening_;
+  const std::vector<std::size_t>* indexed_;
+};
+
+// Where the next tag to look at begins: the nearest tag opening before the next occurrence of the
+// attribute that follows a tag opening, so that tags without the attribute are jumped over.
+std::size_t NextTag(std::string_view text, std::string_view attribute, const TagOpenings& tags,
+                    std::size_t from) {
+  const std::size_t tag = tags.First(from);
+  if (tag == npos) return npos;
+  // An attribute before the end of the next tag opening belongs to no tag of this kind.
+  const std::size_t attr = FindText(attribute, text, tag + tags.Size());
+  if (attr == npos) return npos;
+  return tags.LastIn(tag, attr - tags.Size());
 }
 
 }  // namespace
@@ -282,9 +326,20 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
              TLinkList& list, TScanScratch& scratch, TTableLookup lookup) {
   if (attribute.empty() || endMark.empty() || tagStart.empty()) return;
   const std::string_view text(page);
-  if (FindText(attribute, text, 0) == npos) return;
-  std::size_t tagPos = FindText(tagStart, text, 0);
-  if (tagPos == npos) return;
+  const bool indexed = scratch.UseTagIndex;
+  const int kind = indexed ? TTagIndex::KindOf(tagStart) : -1;
+  const TagOpenings tags(text, tagStart, kind < 0 ? nullptr : &scratch.TagsOf(page).Of(kind));
+  std::size_t tagPos = npos;
+  if (indexed) {
+    tagPos = tags.First(0);
+    if (tagPos == npos) return;
+    // No attribute after the first opening: no tag carries one.
+    if (FindText(attribute, text, tagPos + tagStart.size()) == npos) return;
+  } else {
+    if (FindText(attribute, text, 0) == npos) return;
+    tagPos = FindText(tagStart, text, 0);
+    if (tagPos == npos) return;
+  }
 
   bool redirected = false;
   TagScan scan{task,
@@ -308,6 +363,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
   // a page in which no tag changes is left as it is.
   std::string& out = scratch.Text;
   out.clear();
+  scratch.Edits.clear();
   std::size_t copied = 0;  // page text before this is in `out`
   std::string attributeAssign(attribute);
   attributeAssign += '=';
@@ -325,19 +381,23 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
       if (copied == 0) out.reserve(page.size() + page.size() / 8);
       out.append(text, copied, tagPos - copied);
       out += tagStart;
+      const std::size_t newFrom = out.size();
       if (FindText(attributeAssign, tagText, 0) != npos)
         out += ReplaceAll(tagText, edit.from, edit.to);
       else
         out += tagText;
+      scratch.Edits.push_back({textStart, endPos, newFrom, out.size()});
       out += endMark;
       copied = tagEnd;
     }
-    tagPos = NextTag(text, attribute, tagStart, tagEnd);
+    tagPos = indexed ? NextTag(text, attribute, tags, tagEnd)
+                     : NextTagBySearch(text, attribute, tagStart, tagEnd);
   }
   if (copied == 0) return;
   out.append(text, copied);
   page.swap(out);
   out.clear();
+  scratch.Rewritten(page);
 }
 
 void FixHtmlStart(std::string& page) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/TagIndex.h"
+
 namespace qm {
 
 class TTask;
@@ -15,10 +17,44 @@ class TTask;
 // Collected absolute URLs, in the order found. Scans append to it; the caller clears it.
 using TLinkList = std::vector<std::string>;
 
-// Where a scan builds the rewritten page. One per analysis thread, reused from scan to scan so
-// that a page costs no fresh allocation per tag kind.
+// Where a scan builds the rewritten page, and the tag openings of the page. One per analysis
+// thread, reused from scan to scan so that a page costs no fresh allocation per tag kind.
 struct TScanScratch {
   std::string Text;
+
+  // The scans of one page share its tag index when the caller names the page with TrackPage: the
+  // index is then built once and again only after a scan or the caller changed the page. The
+  // caller must call PageChanged after every change of the page it makes itself. Without
+  // TrackPage each scan indexes the page for itself.
+  void TrackPage(const std::string& page) {
+    tracked_ = &page;
+    tagsValid_ = false;
+  }
+  void PageChanged() { tagsValid_ = false; }
+  // The index of `page`, built now when it is not known to be up to date.
+  const TTagIndex& TagsOf(const std::string& page) {
+    if (tracked_ != &page || !tagsValid_) {
+      Tags.Build(page);
+      tagsValid_ = tracked_ == &page;
+    }
+    return Tags;
+  }
+  // The changes a scan made to the page, given in the order made; brings the index up to date.
+  std::vector<TTagIndex::TEdit> Edits;
+  void Rewritten(const std::string& page) {
+    if (tracked_ == &page && tagsValid_)
+      Tags.Update(page, Edits);
+    else
+      tagsValid_ = false;
+  }
+  // Off: the scans search the page for their openings as they did before the index (tests compare
+  // the two).
+  bool UseTagIndex = true;
+
+ private:
+  TTagIndex Tags;
+  const std::string* tracked_ = nullptr;
+  bool tagsValid_ = false;
 };
 
 // Whether a scan asks the URL table about the links it takes: a known link is pointed at the

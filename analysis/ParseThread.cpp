@@ -262,6 +262,8 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   TJsClass& script = *task_.Script;
   script.Prepare(&task_, startUrl, baseUrl, docText_);
   if (rec.ContentKind != KindScript) FixHtmlStart(docText_);
+  // The tag scans share one index of the page's tag openings.
+  scratch_.TrackPage(docText_);
 
   ScanImages(task_, baseUrl, docText_, links_, scratch_);
   ScanBackgrounds(task_, baseUrl, docText_, links_, scratch_);
@@ -296,6 +298,7 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
     script.ScanPageScripts("document.location");
   }
 
+  scratch_.PageChanged();  // the style, media and script scans may have rewritten the page
   ScanAnchors(task_, baseUrl, docText_, links_, scope, scratch_);
   ScanAreas(task_, baseUrl, docText_, links_, scope, scratch_);
   if (!scriptFileUrl_.empty()) {

@@ -1,0 +1,131 @@
+#include "analysis/TagIndex.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/AsciiText.h"
+
+namespace qm {
+namespace {
+
+constexpr std::size_t kKinds = TTagIndex::kOpenings.size();
+
+// The named openings by the folded byte after their "<" (-1 ends a list): most bytes start
+// none, "i" starts four.
+struct TBySecondByte {
+  static constexpr std::size_t kMax = 4;
+  std::array<std::array<signed char, kMax + 1>, 256> kinds{};
+  constexpr TBySecondByte() {
+    for (auto& list : kinds)
+      for (auto& k : list) k = -1;
+    for (std::size_t k = 1; k < kKinds; ++k) {
+      auto& list = kinds[static_cast<unsigned char>(AsciiLower(TTagIndex::kOpenings[k][1]))];
+      std::size_t free = 0;
+      while (list[free] >= 0) ++free;
+      if (free == kMax) throw "more openings share a second byte than a list holds";
+      list[free] = static_cast<signed char>(k);
+    }
+  }
+};
+constexpr TBySecondByte kBySecondByte;
+
+// How far before a change a "<" may stand whose kind the change can alter.
+constexpr std::size_t kReach = [] {
+  std::size_t longest = 0;
+  for (std::string_view opening : TTagIndex::kOpenings) longest = std::max(longest, opening.size());
+  return longest - 1;
+}();
+
+bool OpeningAt(std::string_view text, std::size_t at, std::string_view opening) {
+  if (text.size() - at < opening.size()) return false;
+  for (std::size_t i = 1; i < opening.size(); ++i)
+    if (AsciiLower(text[at + i]) != AsciiLower(opening[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+int TTagIndex::KindOf(std::string_view opening) {
+  for (std::size_t k = 0; k < kKinds; ++k)
+    if (EqualsIgnoringAsciiCase(opening, kOpenings[k])) return static_cast<int>(k);
+  return -1;
+}
+
+int TTagIndex::NamedKindAt(std::string_view text, std::size_t lt) {
+  if (lt + 1 >= text.size()) return -1;
+  const auto c = static_cast<unsigned char>(AsciiLower(text[lt + 1]));
+  for (const signed char k : kBySecondByte.kinds[c]) {
+    if (k < 0) break;
+    // No opening is a prefix of another, so one at most matches.
+    if (OpeningAt(text, lt, kOpenings[static_cast<std::size_t>(k)])) return k;
+  }
+  return -1;
+}
+
+void TTagIndex::Add(std::string_view text, std::size_t lt) {
+  at_[kAnyTag].push_back(lt);
+  const int k = NamedKindAt(text, lt);
+  if (k > 0) at_[static_cast<std::size_t>(k)].push_back(lt);
+}
+
+void TTagIndex::Update(std::string_view text, const std::vector<TEdit>& edits) {
+  if (edits.empty()) return;
+  // Every "<" of a changed stretch, and of the few bytes before it whose kind the change may
+  // alter, is read again from the new text; the others keep their kind and move.
+  const auto windowStart = [&](std::size_t i) {
+    const std::size_t floor = i == 0 ? 0 : edits[i - 1].OldTo;
+    const std::size_t from = edits[i].OldFrom;
+    return std::max(floor, from - std::min(from, kReach));
+  };
+  found_.clear();
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    const TEdit& e = edits[i];
+    const std::size_t newStart = windowStart(i) + e.NewFrom - e.OldFrom;
+    for (std::size_t p = newStart; p < e.NewTo; ++p)
+      if (text[p] == '<') found_.push_back({p, NamedKindAt(text, p), i});
+  }
+  for (std::size_t k = 0; k < kKinds; ++k) {
+    const std::vector<std::size_t>& old = at_[k];
+    std::vector<std::size_t>& now = spare_;
+    now.clear();
+    now.reserve(old.size() + 16);
+    std::size_t j = 0;  // next old position
+    std::size_t f = 0;  // next found opening
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+      const TEdit& e = edits[i];
+      const std::size_t start = windowStart(i);
+      for (; j < old.size() && old[j] < start; ++j) now.push_back(old[j] + e.NewFrom - e.OldFrom);
+      while (j < old.size() && old[j] < e.OldTo) ++j;
+      for (; f < found_.size() && found_[f].Edit == i; ++f)
+        if (k == kAnyTag || found_[f].Kind == static_cast<int>(k)) now.push_back(found_[f].Pos);
+    }
+    const TEdit& last = edits.back();
+    for (; j < old.size(); ++j) now.push_back(old[j] + last.NewTo - last.OldTo);
+    at_[k].swap(now);
+  }
+}
+
+void TTagIndex::Build(std::string_view text) {
+  for (auto& positions : at_) positions.clear();
+  const char* t = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi8('<');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lt)));
+    while (mask != 0) {
+      Add(text, i + static_cast<std::size_t>(__builtin_ctz(mask)));
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i < n; ++i)
+    if (t[i] == '<') Add(text, i);
+}
+
+}  // namespace qm
