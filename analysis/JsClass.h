@@ -113,6 +113,9 @@ class TJsClass {
   // The task being run, set per analysis with the fields above; URLs are looked up in its table.
   // None: every accepted URL counts as new.
   TTask* Task = nullptr;
+  // Counts the times the evaluator replaced the page text, so that the analysis knows when its
+  // view of the page is out of date.
+  std::uint32_t PageRewrites = 0;
 
   // Sets the page fields for the analysis of one page, then Reset and CollectGlobalVars.
   void Prepare(TTask* task, std::string_view startUrl, std::string_view pageUrl,

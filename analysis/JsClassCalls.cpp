@@ -176,6 +176,7 @@ std::string TJsClass::ScanPageScripts(std::string_view target) {
           text += rewritten;
           text.append(page, close);
           *PageText = std::move(text);
+          ++PageRewrites;
         }
         return found;
       }
@@ -304,6 +305,7 @@ void TJsClass::WriteBackVars() {
     var.WrittenBack = 1;
   }
   *PageText = std::move(text);
+  ++PageRewrites;
 }
 
 namespace {
@@ -378,6 +380,7 @@ bool ProcessDirect(TJsClass& js, const TFunctionRecord& record, UrlCollector& ur
   }
   if (from < page.size()) out.append(page, from);
   *js.PageText = std::move(out);
+  ++js.PageRewrites;
   return true;
 }
 

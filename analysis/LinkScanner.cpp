@@ -328,7 +328,9 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
   const std::string_view text(page);
   const bool indexed = scratch.UseTagIndex;
   const int kind = indexed ? TTagIndex::KindOf(tagStart) : -1;
-  const TagOpenings tags(text, tagStart, kind < 0 ? nullptr : &scratch.TagsOf(page).Of(kind));
+  // Every page has a "<": for that opening the rare attribute is looked for first.
+  if (kind == TTagIndex::kAnyTag && FindText(attribute, text, 0) == npos) return;
+  const TagOpenings tags(text, tagStart, kind < 0 ? nullptr : &scratch.TagsOf(page, kind));
   std::size_t tagPos = npos;
   if (indexed) {
     tagPos = tags.First(0);

@@ -31,13 +31,13 @@ struct TScanScratch {
     tagsValid_ = false;
   }
   void PageChanged() { tagsValid_ = false; }
-  // The index of `page`, built now when it is not known to be up to date.
-  const TTagIndex& TagsOf(const std::string& page) {
+  // The openings of one kind in `page`, indexed now when the index is not known to be up to date.
+  const std::vector<std::size_t>& TagsOf(const std::string& page, int kind) {
     if (tracked_ != &page || !tagsValid_) {
       Tags.Build(page);
       tagsValid_ = tracked_ == &page;
     }
-    return Tags;
+    return Tags.Of(kind, page);
   }
   // The changes a scan made to the page, given in the order made; brings the index up to date.
   std::vector<TTagIndex::TEdit> Edits;

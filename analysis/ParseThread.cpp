@@ -281,24 +281,30 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   RecordLinks(TLinkGroup::PagePart, rec, index, added);
 
   // Style sheet links, srcset and media tags, recorded before the anchors look them up.
+  bool rewritten = false;
   if (StyleAndMediaLinks)
     for (const TExtendUrlRec& link :
-         ScanStyleAndMediaLinks(task_, pageUrl, baseUrl, docText_, rec, index))
+         ScanStyleAndMediaLinks(task_, pageUrl, baseUrl, docText_, rec, index, &rewritten))
       AddLink(link, added);
+  if (rewritten) scratch_.PageChanged();
 
   // Script calls that open pages or move the document.
+  const std::uint32_t rewrites = script.PageRewrites;
   if (rec.ContentKind == KindScript) {
     for (const char* target : {"window.open", "document.location"}) {
       std::string found;
-      std::string rewritten = script.ScanScript(docText_, target, found);
-      if (rewritten != docText_) docText_ = std::move(rewritten);
+      std::string scanned = script.ScanScript(docText_, target, found);
+      if (scanned != docText_) {
+        docText_ = std::move(scanned);
+        scratch_.PageChanged();
+      }
     }
   } else {
     script.ScanPageScripts("window.open");
     script.ScanPageScripts("document.location");
   }
+  if (script.PageRewrites != rewrites) scratch_.PageChanged();
 
-  scratch_.PageChanged();  // the style, media and script scans may have rewritten the page
   ScanAnchors(task_, baseUrl, docText_, links_, scope, scratch_);
   ScanAreas(task_, baseUrl, docText_, links_, scope, scratch_);
   if (!scriptFileUrl_.empty()) {

@@ -57,6 +57,7 @@ class TRewriter {
     out_.append(text_, copied_);
     page.swap(out_);
   }
+  bool Changed() const { return changed_; }
 
  private:
   std::string_view text_;
@@ -312,31 +313,48 @@ void ScanTags(TScan& scan) {
 
 }  // namespace
 
-void ScanStyleSheet(TTask& task, std::string_view sheetUrl, std::string& css,
+namespace {
+
+bool StyleSheetScan(TTask& task, std::string_view sheetUrl, std::string& css,
                     TStyleMediaLinks& links) {
   TScan scan{TLinkTaker(task, sheetUrl, links), TRewriter(css), links, css, {}, {}, false};
   scan.Css(0, css.size(), false);
   scan.rewriter.Finish(css);
+  return scan.rewriter.Changed();
 }
 
-void ScanStyleAndMedia(TTask& task, std::string_view baseUrl, std::string& page,
+bool StyleAndMediaScan(TTask& task, std::string_view baseUrl, std::string& page,
                        TStyleMediaLinks& links) {
   TScan scan{TLinkTaker(task, baseUrl, links), TRewriter(page), links, page, {}, {}, false};
   ScanTags(scan);
   scan.rewriter.Finish(page);
+  return scan.rewriter.Changed();
+}
+
+}  // namespace
+
+void ScanStyleSheet(TTask& task, std::string_view sheetUrl, std::string& css,
+                    TStyleMediaLinks& links) {
+  StyleSheetScan(task, sheetUrl, css, links);
+}
+
+void ScanStyleAndMedia(TTask& task, std::string_view baseUrl, std::string& page,
+                       TStyleMediaLinks& links) {
+  StyleAndMediaScan(task, baseUrl, page, links);
 }
 
 std::vector<TExtendUrlRec> ScanStyleAndMediaLinks(TTask& task, std::string_view pageUrl,
                                                   std::string_view baseUrl, std::string& text,
-                                                  const TExtendUrlRec& page,
-                                                  std::int32_t pageIndex) {
+                                                  const TExtendUrlRec& page, std::int32_t pageIndex,
+                                                  bool* rewritten) {
   std::vector<TExtendUrlRec> records;
+  if (rewritten) *rewritten = false;
   if (page.ContentKind == KindScript || HasExtIn(pageUrl, ScriptExts)) return records;
   TStyleMediaLinks links;
-  if (HasExtIn(SplitUrl(pageUrl).File, ".css;"))
-    ScanStyleSheet(task, pageUrl, text, links);
-  else
-    ScanStyleAndMedia(task, baseUrl, text, links);
+  const bool changed = HasExtIn(SplitUrl(pageUrl).File, ".css;")
+                           ? StyleSheetScan(task, pageUrl, text, links)
+                           : StyleAndMediaScan(task, baseUrl, text, links);
+  if (rewritten) *rewritten = changed;
   if (!EmbeddedAllowed(task)) return records;
   for (const std::string& url : links.Styles) {
     TExtendUrlRec rec = LinkRecord(TLinkGroup::Embedded, url, page, pageIndex);

@@ -36,9 +36,10 @@ void ScanStyleAndMedia(TTask& task, std::string_view baseUrl, std::string& page,
 // alone, anything else is scanned as a page. Gives the records to add for the links found (none
 // when the task does not take images), each in the page's layer, referring to it, with its own
 // base.
+// `rewritten`, when given, tells whether the text was changed.
 std::vector<TExtendUrlRec> ScanStyleAndMediaLinks(TTask& task, std::string_view pageUrl,
                                                   std::string_view baseUrl, std::string& text,
-                                                  const TExtendUrlRec& page,
-                                                  std::int32_t pageIndex);
+                                                  const TExtendUrlRec& page, std::int32_t pageIndex,
+                                                  bool* rewritten = nullptr);
 
 }  // namespace qm

@@ -39,6 +39,27 @@ constexpr std::size_t kReach = [] {
   return longest - 1;
 }();
 
+// Calls visit(position) for every "<" of the text, in order.
+template <class Visit>
+void ForEachLt(std::string_view text, Visit visit) {
+  const char* t = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi8('<');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lt)));
+    while (mask != 0) {
+      visit(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i < n; ++i)
+    if (t[i] == '<') visit(i);
+}
+
 bool OpeningAt(std::string_view text, std::size_t at, std::string_view opening) {
   if (text.size() - at < opening.size()) return false;
   for (std::size_t i = 1; i < opening.size(); ++i)
@@ -65,10 +86,14 @@ int TTagIndex::NamedKindAt(std::string_view text, std::size_t lt) {
   return -1;
 }
 
-void TTagIndex::Add(std::string_view text, std::size_t lt) {
-  at_[kAnyTag].push_back(lt);
-  const int k = NamedKindAt(text, lt);
-  if (k > 0) at_[static_cast<std::size_t>(k)].push_back(lt);
+const std::vector<std::size_t>& TTagIndex::Of(int kind, std::string_view text) {
+  std::vector<std::size_t>& any = at_[kAnyTag];
+  if (kind == kAnyTag && !anyFound_) {
+    any.clear();
+    ForEachLt(text, [&](std::size_t lt) { any.push_back(lt); });
+    anyFound_ = true;
+  }
+  return at_[static_cast<std::size_t>(kind)];
 }
 
 void TTagIndex::Update(std::string_view text, const std::vector<TEdit>& edits) {
@@ -87,7 +112,7 @@ void TTagIndex::Update(std::string_view text, const std::vector<TEdit>& edits) {
     for (std::size_t p = newStart; p < e.NewTo; ++p)
       if (text[p] == '<') found_.push_back({p, NamedKindAt(text, p), i});
   }
-  for (std::size_t k = 0; k < kKinds; ++k) {
+  for (std::size_t k = anyFound_ ? 0 : 1; k < kKinds; ++k) {
     const std::vector<std::size_t>& old = at_[k];
     std::vector<std::size_t>& now = spare_;
     now.clear();
@@ -110,22 +135,11 @@ void TTagIndex::Update(std::string_view text, const std::vector<TEdit>& edits) {
 
 void TTagIndex::Build(std::string_view text) {
   for (auto& positions : at_) positions.clear();
-  const char* t = text.data();
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi8('<');
-  for (; i + 16 <= n; i += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lt)));
-    while (mask != 0) {
-      Add(text, i + static_cast<std::size_t>(__builtin_ctz(mask)));
-      mask &= mask - 1;
-    }
-  }
-#endif
-  for (; i < n; ++i)
-    if (t[i] == '<') Add(text, i);
+  anyFound_ = false;
+  ForEachLt(text, [&](std::size_t lt) {
+    const int k = NamedKindAt(text, lt);
+    if (k > 0) at_[static_cast<std::size_t>(k)].push_back(lt);
+  });
 }
 
 }  // namespace qm

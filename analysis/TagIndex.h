@@ -30,13 +30,13 @@ class TTagIndex {
   // Brings the index to `text`, which is the text indexed before with `edits` made (in text order,
   // not overlapping). Costs a walk over the positions, not over the text.
   void Update(std::string_view text, const std::vector<TEdit>& edits);
-  // The 0-based positions of every occurrence of kOpenings[kind] in the text, in ascending order.
-  const std::vector<std::size_t>& Of(int kind) const { return at_[static_cast<std::size_t>(kind)]; }
+  // The 0-based positions of every occurrence of kOpenings[kind] in `text`, the text indexed, in
+  // ascending order. Those of kind 0, which only a rare scan wants, are found at the first call.
+  const std::vector<std::size_t>& Of(int kind, std::string_view text);
 
  private:
   // The named kind of the "<" at `lt`, -1 for none.
   static int NamedKindAt(std::string_view text, std::size_t lt);
-  void Add(std::string_view text, std::size_t lt);
 
   struct TFound {
     std::size_t Pos;
@@ -46,6 +46,7 @@ class TTagIndex {
   std::array<std::vector<std::size_t>, kOpenings.size()> at_;
   std::vector<TFound> found_;       // Update's openings in the changed stretches
   std::vector<std::size_t> spare_;  // Update's new positions of one kind, swapped in
+  bool anyFound_ = false;           // at_[kAnyTag] holds the positions
 };
 
 }  // namespace qm

@@ -21,9 +21,9 @@ std::vector<std::size_t> Searched(std::string_view text, std::string_view openin
   return at;
 }
 
-void ExpectIndexOf(const TTagIndex& index, std::string_view text) {
+void ExpectIndexOf(TTagIndex& index, std::string_view text) {
   for (std::size_t k = 0; k < TTagIndex::kOpenings.size(); ++k)
-    EXPECT_EQ(index.Of(static_cast<int>(k)), Searched(text, TTagIndex::kOpenings[k]))
+    EXPECT_EQ(index.Of(static_cast<int>(k), text), Searched(text, TTagIndex::kOpenings[k]))
         << "opening \"" << TTagIndex::kOpenings[k] << "\" in \"" << text << "\"";
 }
 
