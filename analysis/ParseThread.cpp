@@ -236,7 +236,7 @@ void ParseThread::Analyse(std::int32_t index) {
 void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
                               const std::string& pageUrl, const std::string& baseUrl,
                               const std::string& localFile, std::int32_t& added) {
-  docText_ = fileText_;
+  docText_.swap(fileText_);  // the loaded bytes become the text to scan, without a copy
   links_.clear();
   const std::string startUrl = task_.GetUrl(0);
   task_.SetStartUrl(startUrl);
@@ -313,13 +313,15 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
     const std::string scriptUrl = scriptEntry_ >= 0 ? task_.GetUrl(scriptEntry_) : scriptFileUrl_;
     const std::string scriptTmp = NativePath(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
     // Wait (3000 ms at most) while the script is on its way.
-    if (!FileExists(scriptTmp)) {
+    bool scriptThere = FileExists(scriptTmp);
+    if (!scriptThere) {
       task_.Changes.WaitUntil(3000, [&] {
         return Terminated() || task_.State.load() > Paused || !ScriptComing() ||
                FileExists(scriptTmp);
       });
+      scriptThere = FileExists(scriptTmp);
     }
-    if (FileExists(scriptTmp)) {
+    if (scriptThere) {
       script.ScanScriptFile(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
     } else if (ScriptComing()) {
       // Wait for a script still on its way; one that failed or will never come is given up.
@@ -329,9 +331,8 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   script.ApplyFunctions(links_);
 
   // Save under the final name with the resource's date.
-  fileText_ = docText_;
   const std::string finalFile = NativePath(localFile);
-  if (!WriteWholeFile(finalFile, fileText_)) throw std::runtime_error("无法保存文件 " + finalFile);
+  if (!WriteWholeFile(finalFile, docText_)) throw std::runtime_error("无法保存文件 " + finalFile);
   TDateTime date = task_.GetFileTime(task_.ResolveIndex(index));
   SetFileDate(finalFile, date > kNoDate ? date : Now());
   if (markSaved_) task_.SetStatus(index, Saved);

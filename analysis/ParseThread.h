@@ -55,8 +55,8 @@ class ParseThread : public TThread {
   const bool updateRun_;
   const std::string saveRoot_;  // the task's Folder, or ".\" when empty
   std::atomic<std::int64_t> position_{0};
-  std::string fileText_;  // the temporary file as loaded, later the text to save
-  std::string docText_;   // the page text being scanned and rewritten
+  std::string fileText_;  // the temporary file as loaded
+  std::string docText_;   // the page text being scanned and rewritten, then saved
   TLinkList links_;       // links returned by one group of scanners
   TScanScratch scratch_;
   std::string scriptFileUrl_;      // the page's script file, remembered by the script group

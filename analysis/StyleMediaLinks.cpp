@@ -260,7 +260,7 @@ void ScanTags(TScan& scan) {
   std::vector<TAttribute> attributes;
   std::size_t i = 0;
   while ((i = text.find('<', i)) != npos) {
-    if (text.compare(i, 4, "<!--") == 0) {
+    if (i + 3 < text.size() && text[i + 1] == '!' && text[i + 2] == '-' && text[i + 3] == '-') {
       const std::size_t end = text.find("-->", i + 4);
       if (end == npos) return;
       i = end + 3;

@@ -71,8 +71,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  // Sized once from the file's length; a file that grows meanwhile is read to its end.
-  bytes.resize(ok ? static_cast<std::size_t>(st.st_size) : 0);
+  // Sized once from the file's length, with a spare byte so that the read that finds the end
+  // needs no room of its own; a file that grows meanwhile is read to its end.
+  bytes.resize(ok ? static_cast<std::size_t>(st.st_size) + 1 : 0);
   std::size_t done = 0;
   while (ok) {
     if (done == bytes.size()) bytes.resize(done + 65536);

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <system_error>
+#include <unordered_map>
 
 #include "url/UrlLib.h"
 
@@ -84,6 +86,23 @@ constexpr auto kForbidden = MakeForbiddenTable();
 
 bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && StartsWithText(a, b);
+}
+
+// The split of a link target. The pages of a site link the same targets again and again, so each
+// thread keeps the splits of the targets it met last (a bounded number, forgotten together when
+// the bound is reached) instead of working them out for every link.
+const TSplitUrl& SplitTarget(std::string_view url) {
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  constexpr std::size_t kMaxKept = 1024;
+  thread_local std::unordered_map<std::string, TSplitUrl, TextHash, std::equal_to<>> kept;
+  if (const auto it = kept.find(url); it != kept.end()) return it->second;
+  if (kept.size() >= kMaxKept) kept.clear();
+  return kept.emplace(std::string(url), SplitUrl(url)).first->second;
 }
 
 }  // namespace
@@ -225,7 +244,7 @@ std::string RelativeLocalPath(std::string_view target, std::string_view page) {
 
 std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page) {
   if (SchemeLength(target) == 0) return std::string(target);
-  const TSplitUrl t = SplitUrl(target);
+  const TSplitUrl& t = SplitTarget(target);
   // Both dirs are chains of components each ending in "".
   std::string_view pDir = page.Dir;
   std::string_view tDir = t.Dir;

@@ -158,6 +158,27 @@ TEST(ForceDirs, CreatesEveryMissingLevel) {
   EXPECT_FALSE(std::filesystem::exists(tmp.Path() / "f" / "g"));
 }
 
+// The splits of link targets are kept per thread up to a bound and then forgotten: more targets
+// than the bound, met again in another order, still give their own paths.
+TEST(RelativeLocalPath, ManyTargetsMetAgain) {
+  const TSplitUrl page = SplitUrl("http://h/a/b/p.html");
+  const auto expected = [](int n) {
+    const std::string id = std::to_string(n);
+    return n % 2 == 0 ? "f" + id + ".html" : "../c/" + id + "/x.gif";
+  };
+  const auto target = [](int n) {
+    const std::string id = std::to_string(n);
+    return n % 2 == 0 ? "http://h/a/b/f" + id + ".html" : "http://h/a/c/" + id + "/x.gif";
+  };
+  constexpr int kTargets = 5000;
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < kTargets; ++i) {
+      const int n = round == 1 ? kTargets - 1 - i : (i * 7919) % kTargets;
+      ASSERT_EQ(RelativeLocalPath(target(n), page), expected(n)) << target(n);
+    }
+  }
+}
+
 TEST(NativePath, BackslashesBecomeSlashes) {
   EXPECT_EQ(NativePath(".\\h\\a\\x.gif"), "./h/a/x.gif");
   EXPECT_EQ(NativePath("/tmp/t\\h\\"), "/tmp/t/h/");
