@@ -97,11 +97,13 @@ int DriveRun(TTaskManager& manager, TerminalWindow& window) {
       lastShown = now;
       window.ShowProgressLine(ProgressLine(manager, *task, now - started));
     }
+    window.FlushLog();  // a reader of the log sees it at most one pass late
     // Woken when a thread ends; every 100 ms anyway for Ctrl-C and the progress line.
     TThread::EndedSignal().WaitUntilReal(std::chrono::milliseconds(100),
                                          [] { return !RunsActive(); });
   }
   JoinAllRuns();
+  window.FlushLog();
   window.FinishProgressLine();
   sigaction(SIGINT, &oldInt, nullptr);
   sigaction(SIGTERM, &oldTerm, nullptr);

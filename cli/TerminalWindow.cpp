@@ -30,12 +30,20 @@ void TerminalWindow::WriteLine(const std::string& line, bool red) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
   }
-  std::fflush(stdout);
+  // A reader at a terminal sees each line at once; into a file or a pipe the lines go in blocks
+  // (FlushLog): one write per line costs a run of thousands of files a system call per line, with
+  // every worker and the analysis thread queueing on this lock meanwhile.
+  if (stdoutIsTerminal_) std::fflush(stdout);
   if (progressOnTerminal_ && !progressLine_.empty()) {
     std::fputs(progressLine_.c_str(), stderr);
     std::fflush(stderr);
     progressVisible_ = true;
   }
+}
+
+void TerminalWindow::FlushLog() {
+  std::lock_guard lock(mutex_);
+  std::fflush(stdout);
 }
 
 void TerminalWindow::AddLog(const std::string& line) {

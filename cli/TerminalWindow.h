@@ -29,6 +29,8 @@ class TerminalWindow : public MainWindowPort {
   bool AskOkCancel(const std::string& text, const std::string& caption) override;
   bool EditMainSettings() override;
 
+  // Writes out the log lines still buffered (stdout that is not a terminal is written in blocks).
+  void FlushLog();
   // Replaces the progress line on stderr (nothing when stderr is not a terminal).
   void ShowProgressLine(const std::string& line);
   // Ends the progress line so that later output starts on a fresh line.

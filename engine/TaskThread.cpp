@@ -114,8 +114,8 @@ void TTaskThread::Execute() {
     // The status change is the claim: only the worker whose change succeeded fetches. The test
     // and the change happen under one lock hold, so an entry another worker has claimed and
     // finished in the meantime is not taken up again.
-    if (task_.GetStatus(at) == NotDownloaded && task_.GetKind(at) == 1) {
-      if (task_.ClaimEntry(at)) DownloadEntry(at);
+    if (task_.ClaimEntry(at)) {
+      DownloadEntry(at);
       continue;  // the entry has another status now: the next pass moves on
     }
 
@@ -131,13 +131,9 @@ void TTaskThread::Execute() {
     }
 
     // At the tail, wait for the analysis thread to add links or to declare the table finished.
-    if (at + 1 >= task_.GetCount()) PacedSleep(10);
-    // (A stopped task's analysis thread ends without declaring the table finished.)
-    const auto tailMoved = [&] {
-      return task_.AnalysisDone.load() || task_.GetCount() > at + 1 || Terminated() ||
-             task_.State.load() > Paused;
-    };
-    while (!task_.Changes.WaitUntil(100, tailMoved)) {
+    if (at + 1 >= task_.GetCount()) {
+      PacedSleep(10);
+      WaitAtTail(at);
     }
     PacedSleep(10);
     position_ = at + 1;
@@ -145,6 +141,23 @@ void TTaskThread::Execute() {
   ReleaseClient();
   loopEnded_ = true;
   OnLoopEnded();
+}
+
+void TTaskThread::WaitAtTail(std::int32_t at) {
+  // (A stopped task's analysis thread ends without declaring the table finished.)
+  const auto tailMoved = [&] {
+    return task_.AnalysisDone.load() || task_.GetCount() > at + 1 || Terminated() ||
+           task_.State.load() > Paused;
+  };
+  // A worker whose refresh retry is due looks again at every change, as it needs a pass to fire
+  // it; the others sleep until records are added for them or the walk ends.
+  if (retryPending_ && retryCount_ == 0) {
+    while (!task_.Changes.WaitUntil(100, tailMoved)) {
+    }
+    return;
+  }
+  while (!task_.Changes.WaitForGrowth(100, tailMoved)) {
+  }
 }
 
 void TTaskThread::OnUncaughtError(const std::string& message) {

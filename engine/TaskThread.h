@@ -46,6 +46,7 @@ class TTaskThread : public TWorkerInfo {
   TTaskThread(TTask& task, bool updateRun, std::unique_ptr<THttpClient> client, TDeferStart);
 
   void Execute() override;
+  const char* ThreadName() const override { return "qm-worker"; }
   // An uncaught error ends the run as a failure; the master still makes its end-of-run report.
   void OnUncaughtError(const std::string& message) override;
   // Called on the worker's thread when its walk of the table has ended (end of table, stop or
@@ -55,6 +56,9 @@ class TTaskThread : public TWorkerInfo {
   TTask& task() { return task_; }
 
  private:
+  // Waits at the last entry `at` until the table grows past it, the analysis has walked the
+  // whole table, or the run ends.
+  void WaitAtTail(std::int32_t at);
   void DownloadEntry(std::int32_t entry);
   void UpdateEntry(std::int32_t entry);
   bool HeadEntry(std::int32_t entry);

@@ -3,6 +3,13 @@
 // entry's status, a new record, the end of the analysis, the task's state); whoever changes such a
 // thing notifies the signal, and the waiters look again at what they wait for.
 //
+// Changes come in three weights. Notify wakes every waiter. NotifyDetail (an entry's status, a
+// flag, the analysis queue) wakes only the WaitUntil waiters: the workers idle at the end of the
+// table wait with WaitForGrowth, and a detail never moves their end, so waking them for each one
+// would only cost a context switch each. NotifyGrowth (records appended) wakes the WaitUntil
+// waiters and as many growth waiters as there are new records, since each of those can take up one
+// record.
+//
 // Two kinds of wait, both paced (see platform/Pacing.h):
 // - WaitUntil: a wait for an event, bounded by an interval (the program's "look again every N ms").
 //   At pacing 0 it has no bound: the thread sleeps until it is woken.
@@ -26,29 +33,36 @@ class TChangeSignal {
   TChangeSignal(const TChangeSignal&) = delete;
   TChangeSignal& operator=(const TChangeSignal&) = delete;
 
-  void Notify() {
-    if (Deferral().Signal == this) {
-      Deferral().Pending = true;
-      return;
-    }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++generation_;
-    }
-    changed_.notify_all();
+  void Notify() { Tell(kAllWaiters); }
+  void NotifyDetail() { Tell(0); }
+  void NotifyGrowth(int added) {
+    if (added > 0) Tell(added);
+  }
+
+  // Threads blocked in WaitForGrowth right now.
+  int GrowthWaiters() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return growthWaiters_;
   }
 
   // Returns once done() holds (true) or after ms x PacingFactor() (done() at that moment).
   template <class Pred>
   bool WaitUntil(int ms, Pred done) {
     const double factor = PacingFactor();
-    return WaitLoop(factor > 0, Deadline(ms, factor), done);
+    return WaitLoop(factor > 0, Deadline(ms, factor), done, false);
+  }
+
+  // As WaitUntil, for a wait that only a Notify or a NotifyGrowth can end.
+  template <class Pred>
+  bool WaitForGrowth(int ms, Pred done) {
+    const double factor = PacingFactor();
+    return WaitLoop(factor > 0, Deadline(ms, factor), done, true);
   }
 
   // As WaitUntil, but bounded by real time whatever the pacing (a display that must stay live).
   template <class Pred>
   bool WaitUntilReal(std::chrono::milliseconds bound, Pred done) {
-    return WaitLoop(true, Clock::now() + bound, done);
+    return WaitLoop(true, Clock::now() + bound, done, false);
   }
 
   // Returns true at once when interrupted() holds or becomes true within the paused time.
@@ -56,7 +70,7 @@ class TChangeSignal {
   bool PauseUnless(int ms, Pred interrupted) {
     const double factor = PacingFactor();
     if (ms * factor <= 0) return interrupted();
-    return WaitLoop(true, Deadline(ms, factor), interrupted);
+    return WaitLoop(true, Deadline(ms, factor), interrupted, false);
   }
 
  private:
@@ -66,41 +80,88 @@ class TChangeSignal {
     return Clock::now() + std::chrono::microseconds(static_cast<long long>(ms * factor * 1000.0));
   }
 
-  // This thread's deferred notifications (TChangeBatch).
+  // Tell's argument for a change every waiter looks at.
+  static constexpr int kAllWaiters = -1;
+
+  // This thread's deferred notifications (TChangeBatch), merged into one.
   struct TDeferral {
     TChangeSignal* Signal = nullptr;
     bool Pending = false;
+    int Growth = 0;  // Tell's argument: kAllWaiters, 0 (a detail only) or the records added
   };
+
+  static int Merge(int a, int b) {
+    if (a == kAllWaiters || b == kAllWaiters) return kAllWaiters;
+    return a + b;
+  }
+
+  // growth: kAllWaiters, or how many growth waiters to wake (0: none).
+  void Tell(int growth) {
+    TDeferral& deferral = Deferral();
+    if (deferral.Signal == this) {
+      deferral.Growth = deferral.Pending ? Merge(deferral.Growth, growth) : growth;
+      deferral.Pending = true;
+      return;
+    }
+    int wake = 0;  // growth waiters to wake, -1 all
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++generation_;
+      if (growth != 0) {
+        ++growthGeneration_;
+        wake = growth == kAllWaiters || growth >= growthWaiters_ ? -1 : growth;
+      }
+    }
+    changed_.notify_all();
+    if (wake < 0) {
+      grown_.notify_all();
+    } else {
+      for (int i = 0; i < wake; ++i) grown_.notify_one();
+    }
+  }
   static TDeferral& Deferral() {
     static thread_local TDeferral deferral;
     return deferral;
   }
   friend class TChangeBatch;
 
+  // Tells this thread's deferred changes now.
+  static void FlushDeferral() {
+    TDeferral& deferral = Deferral();
+    if (!deferral.Pending) return;
+    TChangeSignal* deferred = deferral.Signal;
+    const int growth = deferral.Growth;
+    deferral = {};
+    deferred->Tell(growth);
+    deferral.Signal = deferred;
+  }
+
   template <class Pred>
-  bool WaitLoop(bool bounded, Clock::time_point deadline, Pred& done) {
+  bool WaitLoop(bool bounded, Clock::time_point deadline, Pred& done, bool growthOnly) {
     // What this thread has changed is told before it waits: others may wait for it.
-    if (Deferral().Pending) {
-      TChangeSignal* deferred = Deferral().Signal;
-      Deferral().Signal = nullptr;
-      Deferral().Pending = false;
-      deferred->Notify();
-      Deferral().Signal = deferred;
-    }
+    FlushDeferral();
+    const std::uint64_t& generation = growthOnly ? growthGeneration_ : generation_;
+    std::condition_variable& cv = growthOnly ? grown_ : changed_;
     for (;;) {
       std::uint64_t seen;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        seen = generation_;
+        seen = generation;
       }
       // Looked at after `seen` was taken: a change made meanwhile moves the generation on, so no
       // notification is lost between the look and the wait.
       if (done()) return true;
       std::unique_lock<std::mutex> lock(mutex_);
-      auto moved = [&] { return generation_ != seen; };
+      auto moved = [&] { return generation != seen; };
+      if (growthOnly) ++growthWaiters_;
+      bool timedOut = false;
       if (!bounded) {
-        changed_.wait(lock, moved);
-      } else if (!changed_.wait_until(lock, deadline, moved)) {
+        cv.wait(lock, moved);
+      } else {
+        timedOut = !cv.wait_until(lock, deadline, moved);
+      }
+      if (growthOnly) --growthWaiters_;
+      if (timedOut) {
         lock.unlock();
         return done();
       }
@@ -108,8 +169,11 @@ class TChangeSignal {
   }
 
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::uint64_t generation_ = 0;
+  std::condition_variable changed_;     // the WaitUntil waiters
+  std::condition_variable grown_;       // the WaitForGrowth waiters
+  std::uint64_t generation_ = 0;        // moved by every change
+  std::uint64_t growthGeneration_ = 0;  // moved by Notify and NotifyGrowth
+  int growthWaiters_ = 0;
 };
 
 // Within its scope, the changes this thread makes notify the signal once, at the end (or before
@@ -125,8 +189,9 @@ class TChangeBatch {
     if (outer_) return;  // an enclosing batch tells
     TChangeSignal::TDeferral& deferral = TChangeSignal::Deferral();
     const bool pending = deferral.Pending;
+    const int growth = deferral.Growth;
     deferral = {};
-    if (pending) signal_.Notify();
+    if (pending) signal_.Tell(growth);
   }
   TChangeBatch(const TChangeBatch&) = delete;
   TChangeBatch& operator=(const TChangeBatch&) = delete;

@@ -1,5 +1,7 @@
 #include "platform/Thread.h"
 
+#include <pthread.h>
+
 #include <exception>
 
 #include "platform/ChangeSignal.h"
@@ -21,6 +23,7 @@ void TThread::Start() {
 
 void TThread::Run() {
   ownId_.store(std::this_thread::get_id());
+  if (const char* name = ThreadName()) pthread_setname_np(pthread_self(), name);
   // A thread that dies must say so: its owner is told what ended it.
   std::string error;
   bool failed = false;

@@ -39,6 +39,8 @@ class TThread {
   // Called on the thread when an exception escapes Execute(), with the exception's message; the
   // thread ends after it. An exception escaping this handler is dropped.
   virtual void OnUncaughtError(const std::string& message) { (void)message; }
+  // The thread's name as system tools show it (at most 15 bytes), set when it starts.
+  virtual const char* ThreadName() const { return nullptr; }
   // Blocks while the thread is suspended (and not terminated).
   void CheckSuspended();
   // The signal the thread's waits use, so that a terminate request ends them at once.

@@ -21,7 +21,7 @@ TTask::TTask() : index_(std::make_unique<LookupIndex>()) {
   Script = std::make_shared<TJsClass>();
   RunStart = Now();
   // A file let go may be what the analysis walk waits for.
-  FileClaims.SetReleaseNotifier([this] { Changes.Notify(); });
+  FileClaims.SetReleaseNotifier([this] { Changes.NotifyDetail(); });
 }
 
 TTask::~TTask() = default;
@@ -93,12 +93,12 @@ std::int32_t TTask::AddUrl(const TExtendUrlRec& rec) {
     slot.ParentId = -1;
     slot.PrevId = -1;
     slot.LastChildId = -1;
-    Changes.Notify();
+    Changes.NotifyGrowth(1);
     return -1;
   }
   LinkUrlNode(node, n);
   ++Total;
-  Changes.Notify();
+  Changes.NotifyGrowth(1);
   return n;
 }
 
@@ -200,7 +200,7 @@ bool TTask::SetStatus(std::int32_t index, std::int32_t status) {
   if (std::int32_t* now = CounterOf(*this, status)) ++*now;
   if (status == Saved) SavedBytes += rec.Size;
   rec.Status = status;
-  Changes.Notify();
+  Changes.NotifyDetail();
   return true;
 }
 
@@ -276,7 +276,7 @@ std::int32_t TTask::RedirectRecord(std::int32_t index, std::string_view newUrl, 
   TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
   rec.RedirectId = target;
   rec.Status = Redirected;
-  Changes.Notify();
+  Changes.NotifyDetail();
   return target;
 }
 
@@ -300,7 +300,7 @@ std::string TTask::ResolveBase(std::string_view url, bool& changed) {
 std::int32_t TTask::PushAnalysis(std::int32_t index) {
   TLockGuard guard(TableLock);
   AnalysisQueue.push_back(index);
-  Changes.Notify();
+  Changes.NotifyDetail();
   return static_cast<std::int32_t>(AnalysisQueue.size()) - 1;
 }
 
@@ -330,7 +330,7 @@ bool TTask::SetChecked(std::int32_t index, bool value) {
   // An entry under update (kUpdating) counts as checked.
   if ((checked != 0) == value) return false;
   checked = value ? 1 : 0;
-  Changes.Notify();  // the update pass waits on this flag
+  Changes.NotifyDetail();  // the update pass waits on this flag
   return true;
 }
 
@@ -345,7 +345,7 @@ bool TTask::BeginUpdate(std::int32_t index, bool includeErrors) {
   std::uint8_t& checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
   if (checked != 0) return false;
   checked = kUpdating;
-  Changes.Notify();
+  Changes.NotifyDetail();
   return true;
 }
 
@@ -355,7 +355,7 @@ void TTask::EndUpdate(std::int32_t index) {
   std::uint8_t& checked = UrlFlags[static_cast<std::size_t>(index)].Checked;
   if (checked == kUpdating) {
     checked = 1;
-    Changes.Notify();
+    Changes.NotifyDetail();
   }
 }
 

@@ -44,6 +44,57 @@ TEST(WorkerWalk, TwoWorkersFetchEveryEntryExactlyOnce) {
   EXPECT_FALSE(LinesWith(window, tag1).empty());
 }
 
+TEST(WorkerWalk, TenWorkersOnAGrowingTableFetchEveryEntryOnceAndAllEnd) {
+  // The table grows while the workers wait at its end, page by page and link by link, with links
+  // that several pages share: every entry is claimed by one worker, the workers that no new
+  // record woke still end with the analysis, and none is left waiting.
+  WorkerTestEnvironment env;
+  ScopedRecordingWindow window;
+  TestSite site;
+  constexpr int kPages = 12;
+  constexpr int kImagesPerPage = 6;
+  auto page = [](int p) { return "/p" + std::to_string(p) + ".html"; };
+  auto image = [](int p, int i) {
+    return "/img/" + std::to_string(p) + "_" + std::to_string(i) + ".gif";
+  };
+  site.Put("/index.html", PageOf("<html>start</html>"));
+  site.Put("/shared.gif", FileOf("GIF89a-shared"));
+  for (int p = 0; p < kPages; ++p) {
+    site.Put(page(p), PageOf("<html>" + std::to_string(p) + "</html>"));
+    for (int i = 0; i < kImagesPerPage; ++i) site.Put(image(p, i), FileOf("GIF89a" + image(p, i)));
+  }
+  TaskUnderTest t(site.Url("/index.html"));
+
+  RunTask(t.Task, WithWorkers(10, [&](const std::string& url) {
+            std::vector<std::string> links;
+            if (url == site.Url("/index.html")) {
+              for (int p = 0; p < kPages; ++p) links.push_back(site.Url(page(p)));
+              return links;
+            }
+            for (int p = 0; p < kPages; ++p) {
+              if (url != site.Url(page(p))) continue;
+              links.push_back(site.Url("/shared.gif"));
+              for (int i = 0; i < kImagesPerPage; ++i) links.push_back(site.Url(image(p, i)));
+            }
+            return links;
+          }));
+
+  std::vector<std::string> paths = {"/index.html", "/shared.gif"};
+  for (int p = 0; p < kPages; ++p) {
+    paths.push_back(page(p));
+    for (int i = 0; i < kImagesPerPage; ++i) paths.push_back(image(p, i));
+  }
+  for (const std::string& path : paths) {
+    EXPECT_EQ(site.Count("HEAD", path), 1) << path;
+    EXPECT_EQ(site.Count("GET", path), 1) << path;
+  }
+  t.Task.Recount();
+  EXPECT_EQ(t.Task.SavedCount, static_cast<std::int32_t>(paths.size()));
+  EXPECT_EQ(t.Task.ErrorCount, 0);
+  EXPECT_EQ(t.Task.NotDownloadedCount, 0);
+  EXPECT_EQ(LinesWith(window, ",成功下载").size(), paths.size());
+}
+
 TEST(WorkerWalk, SuccessLinesCarryEntrySizeAndStatusLine) {
   WorkerTestEnvironment env;
   ScopedRecordingWindow window;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "platform/ChangeSignal.h"
 #include "platform/Pacing.h"
@@ -142,6 +143,153 @@ TEST_F(ChangeSignalTest, ABatchTellsItsChangesOnceAtItsEndOrBeforeItsThreadWaits
   signal_.Notify();
   EXPECT_TRUE(signal_.WaitUntil(100, [&] { return answered.load(); }));
   answerer.join();
+}
+
+// Growth waiters: woken by growth and by general changes, never by details; one growth waiter per
+// added record; and no wake-up lost between a waiter's look and its sleep.
+class GrowthWaitTest : public ChangeSignalTest {
+ protected:
+  // Starts `n` threads that wait for growth until `records` exceeds what they saw first; each
+  // counts its looks and its return.
+  void StartWaiters(int n) {
+    for (int i = 0; i < n; ++i) {
+      waiters_.emplace_back([this] {
+        const int seen = records_.load();
+        signal_.WaitForGrowth(100, [&] {
+          ++looks_;
+          return records_.load() > seen || ended_.load();
+        });
+        ++returned_;
+      });
+    }
+    // Every waiter is asleep before the test changes anything.
+    while (signal_.GrowthWaiters() < n) std::this_thread::sleep_for(1ms);
+  }
+  void TearDown() override {
+    ended_ = true;
+    signal_.Notify();
+    for (std::thread& t : waiters_) t.join();
+    ChangeSignalTest::TearDown();
+  }
+  // Gives woken threads time to run (nothing is measured: a thread that was not woken stays
+  // asleep however long this takes).
+  static void LetThemRun() { std::this_thread::sleep_for(30ms); }
+
+  std::atomic<int> records_{0};
+  std::atomic<bool> ended_{false};
+  std::atomic<int> looks_{0};
+  std::atomic<int> returned_{0};
+  std::vector<std::thread> waiters_;
+};
+
+TEST_F(GrowthWaitTest, DetailsLeaveGrowthWaitersAsleepAndGrowthWakesOnePerRecord) {
+  SetPacingFactor(0);
+  StartWaiters(3);
+  const int looksAsleep = looks_.load();
+  for (int i = 0; i < 20; ++i) signal_.NotifyDetail();
+  LetThemRun();
+  EXPECT_EQ(looks_.load(), looksAsleep) << "a detail woke a growth waiter";
+  EXPECT_EQ(signal_.GrowthWaiters(), 3);
+
+  ++records_;
+  signal_.NotifyGrowth(1);
+  while (returned_.load() < 1) std::this_thread::sleep_for(1ms);
+  LetThemRun();
+  EXPECT_EQ(returned_.load(), 1) << "one record needs one waiter";
+  EXPECT_EQ(signal_.GrowthWaiters(), 2);
+
+  // More records than waiters wake them all.
+  records_ += 5;
+  signal_.NotifyGrowth(5);
+  while (returned_.load() < 3) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(signal_.GrowthWaiters(), 0);
+}
+
+TEST_F(GrowthWaitTest, AGeneralChangeWakesEveryGrowthWaiter) {
+  SetPacingFactor(0);
+  StartWaiters(4);
+  ended_ = true;
+  signal_.Notify();
+  while (returned_.load() < 4) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(signal_.GrowthWaiters(), 0);
+}
+
+TEST_F(GrowthWaitTest, ABatchTellsItsGrowthOnceWithTheRecordsItAdded) {
+  SetPacingFactor(0);
+  StartWaiters(3);
+  {
+    TChangeBatch batch(signal_);
+    for (int i = 0; i < 2; ++i) {
+      ++records_;
+      signal_.NotifyGrowth(1);
+      signal_.NotifyDetail();
+    }
+    LetThemRun();
+    EXPECT_EQ(returned_.load(), 0) << "nothing told before the batch ends";
+  }
+  while (returned_.load() < 2) std::this_thread::sleep_for(1ms);
+  LetThemRun();
+  EXPECT_EQ(returned_.load(), 2);
+
+  // A batch of details only wakes no growth waiter.
+  const int looks = looks_.load();
+  {
+    TChangeBatch batch(signal_);
+    signal_.NotifyDetail();
+  }
+  LetThemRun();
+  EXPECT_EQ(looks_.load(), looks);
+}
+
+TEST_F(ChangeSignalTest, NoGrowthIsMissedBetweenALookAndTheSleep) {
+  // Consumers take records one by one, each waiting without bound for the next; the producer
+  // adds them one at a time. A lost wake-up leaves a consumer asleep for ever: the watchdog then
+  // ends the test with a failure instead of a hang.
+  SetPacingFactor(0);
+  constexpr int kRecords = 3000;
+  constexpr int kConsumers = 6;
+  std::atomic<int> records{0};
+  std::atomic<int> taken{0};
+  std::atomic<bool> finished{false};
+  std::atomic<bool> rescued{false};
+  std::vector<std::thread> consumers;
+  for (int c = 0; c < kConsumers; ++c) {
+    consumers.emplace_back([&] {
+      for (;;) {
+        int next = taken.load();
+        if (next >= kRecords) return;
+        if (next < records.load()) {
+          taken.compare_exchange_weak(next, next + 1);
+          continue;
+        }
+        signal_.WaitForGrowth(100, [&] {
+          return taken.load() < records.load() || taken.load() >= kRecords || finished.load();
+        });
+        if (finished.load()) return;
+      }
+    });
+  }
+  std::thread watchdog([&] {
+    const auto until = Clock::now() + 30s;
+    while (!finished.load() && Clock::now() < until) std::this_thread::sleep_for(5ms);
+    if (!finished.load()) {
+      rescued = true;
+      finished = true;
+      signal_.Notify();
+    }
+  });
+  for (int i = 0; i < kRecords; ++i) {
+    ++records;
+    signal_.NotifyGrowth(1);
+  }
+  while (taken.load() < kRecords && !rescued.load()) std::this_thread::sleep_for(1ms);
+  // The consumers still waiting (the last record was taken by another) are let go.
+  finished = true;
+  signal_.Notify();
+  for (std::thread& t : consumers) t.join();
+  watchdog.join();
+  EXPECT_FALSE(rescued.load()) << "a consumer slept through added records";
+  EXPECT_EQ(taken.load(), kRecords);
 }
 
 // A thread waiting on a signal ends its wait when it is asked to terminate.
