@@ -1,17 +1,15 @@
-#include "cli/DemoServer.h"
+#include "cli/demo/DemoSite.h"
 
 #include <httplib.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
-namespace qm::cli {
+namespace qm::demo {
 namespace {
 
 // Every demo resource carries one fixed date, so an update run finds everything up to date.
@@ -57,28 +55,13 @@ std::string DemoLargeFile(std::size_t size) {
   return s;
 }
 
-std::string FindDemoSite() {
-  namespace fs = std::filesystem;
-  if (const char* env = std::getenv("QUILLMOSS_DEMO_DIR")) return env;
-#ifdef QM_DEMO_SOURCE_DIR
-  if (fs::is_directory(QM_DEMO_SOURCE_DIR)) return QM_DEMO_SOURCE_DIR;
-#endif
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  for (const char* rel : {"demo/site", "../demo/site", "../share/quillmoss/demo/site"}) {
-    fs::path p = exe.parent_path() / rel;
-    if (fs::is_directory(p)) return p.string();
-  }
-  throw std::runtime_error("the demo site was not found (set QUILLMOSS_DEMO_DIR)");
-}
-
-struct DemoServer::Impl {
+struct DemoSite::Impl {
   httplib::Server server;
   std::thread thread;
   int port = 0;
 };
 
-DemoServer::DemoServer(const std::string& siteDir) : impl_(std::make_unique<Impl>()) {
+DemoSite::DemoSite(const std::string& siteDir) : impl_(std::make_unique<Impl>()) {
   namespace fs = std::filesystem;
   auto& srv = impl_->server;
   const fs::path root = fs::weakly_canonical(siteDir);
@@ -122,16 +105,16 @@ DemoServer::DemoServer(const std::string& siteDir) : impl_(std::make_unique<Impl
   while (!srv.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-DemoServer::~DemoServer() {
+DemoSite::~DemoSite() {
   impl_->server.stop();
   if (impl_->thread.joinable()) impl_->thread.join();
 }
 
-int DemoServer::Port() const {
+int DemoSite::Port() const {
   return impl_->port;
 }
-std::string DemoServer::BaseUrl() const {
+std::string DemoSite::BaseUrl() const {
   return "http://127.0.0.1:" + std::to_string(impl_->port) + "/";
 }
 
-}  // namespace qm::cli
+}  // namespace qm::demo
