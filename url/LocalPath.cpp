@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <system_error>
-#include <unordered_map>
 
 #include "url/UrlLib.h"
 
@@ -89,20 +88,23 @@ bool SameText(std::string_view a, std::string_view b) {
 }
 
 // The split of a link target. The pages of a site link the same targets again and again, so each
-// thread keeps the splits of the targets it met last (a bounded number, forgotten together when
-// the bound is reached) instead of working them out for every link.
+// thread keeps the splits it worked out last in a small table with one place per hash value; a
+// target met again is not split again, and a new one takes the place of the one it meets.
 const TSplitUrl& SplitTarget(std::string_view url) {
-  struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>{}(text);
-    }
+  struct TKept {
+    bool Used = false;
+    std::string Url;
+    TSplitUrl Split;
   };
-  constexpr std::size_t kMaxKept = 1024;
-  thread_local std::unordered_map<std::string, TSplitUrl, TextHash, std::equal_to<>> kept;
-  if (const auto it = kept.find(url); it != kept.end()) return it->second;
-  if (kept.size() >= kMaxKept) kept.clear();
-  return kept.emplace(std::string(url), SplitUrl(url)).first->second;
+  constexpr std::size_t kPlaces = 512;
+  thread_local std::array<TKept, kPlaces> kept;
+  TKept& place = kept[std::hash<std::string_view>{}(url) % kPlaces];
+  if (!place.Used || place.Url != url) {
+    place.Split = SplitUrl(url);
+    place.Url.assign(url);
+    place.Used = true;
+  }
+  return place.Split;
 }
 
 }  // namespace

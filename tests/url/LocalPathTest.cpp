@@ -158,8 +158,8 @@ TEST(ForceDirs, CreatesEveryMissingLevel) {
   EXPECT_FALSE(std::filesystem::exists(tmp.Path() / "f" / "g"));
 }
 
-// The splits of link targets are kept per thread up to a bound and then forgotten: more targets
-// than the bound, met again in another order, still give their own paths.
+// The splits of link targets are kept per thread in a small table where targets take each
+// other's places: more targets than it holds, met again in other orders, give their own paths.
 TEST(RelativeLocalPath, ManyTargetsMetAgain) {
   const TSplitUrl page = SplitUrl("http://h/a/b/p.html");
   const auto expected = [](int n) {
