@@ -279,13 +279,17 @@ void ScanTags(TScan& scan) {
     const std::size_t tagEnd = ReadAttributes(text, nameEnd, attributes);
     if (tagEnd == npos) return;
 
-    // The same refusal as the tag scans: a tag holding a refused string yields nothing.
-    const bool refused = scan.taker.Rejected(text.substr(nameStart, tagEnd - nameStart));
+    // The same refusal as the tag scans: a tag holding a refused string yields nothing. It is
+    // looked for when the tag has a value to take.
+    int refused = -1;  // not looked for yet
     scan.inTag = true;
     const bool imgSrc = SrcHiddenBySrcset(text, nameStart, nameEnd);
     for (const TAttribute& a : attributes) {
+      const TValueKind kind = KindOf(tag, a.Name, imgSrc);
+      if (kind == TValueKind::None) continue;
+      if (refused < 0) refused = scan.taker.Rejected(text.substr(nameStart, tagEnd - nameStart));
       if (refused) break;
-      switch (KindOf(tag, a.Name, imgSrc)) {
+      switch (kind) {
         case TValueKind::Style:
           scan.Css(a.ValuePos, a.ValueLen, true);
           break;

@@ -1,6 +1,9 @@
 #include "analysis/TagIndex.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,24 +16,36 @@ namespace {
 
 constexpr std::size_t kKinds = TTagIndex::kOpenings.size();
 
-// The named openings by the folded byte after their "<" (-1 ends a list): most bytes start
-// none, "i" starts four.
-struct TBySecondByte {
+// The named openings by the byte after their "<", either case (-1 ends a list): most bytes
+// start none, "i" starts four. With each opening, its bytes as eight bytes read at once (little
+// end first): which bytes count, which are letters whose case is ignored, and what they must be.
+struct TOpeningTable {
   static constexpr std::size_t kMax = 4;
   std::array<std::array<signed char, kMax + 1>, 256> kinds{};
-  constexpr TBySecondByte() {
+  std::array<std::uint64_t, kKinds> keep{}, fold{}, want{};
+  constexpr TOpeningTable() {
     for (auto& list : kinds)
       for (auto& k : list) k = -1;
     for (std::size_t k = 1; k < kKinds; ++k) {
-      auto& list = kinds[static_cast<unsigned char>(AsciiLower(TTagIndex::kOpenings[k][1]))];
-      std::size_t free = 0;
-      while (list[free] >= 0) ++free;
-      if (free == kMax) throw "more openings share a second byte than a list holds";
-      list[free] = static_cast<signed char>(k);
+      const std::string_view opening = TTagIndex::kOpenings[k];
+      if (opening.size() > 8) throw "an opening longer than eight bytes";
+      for (std::size_t i = 0; i < opening.size(); ++i) {
+        const char c = AsciiLower(opening[i]);
+        keep[k] |= std::uint64_t{0xFF} << (8 * i);
+        if (c >= 'a' && c <= 'z') fold[k] |= std::uint64_t{0x20} << (8 * i);
+        want[k] |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * i);
+      }
+      for (const char second : {AsciiLower(opening[1]), AsciiUpper(opening[1])}) {
+        auto& list = kinds[static_cast<unsigned char>(second)];
+        std::size_t free = 0;
+        while (list[free] >= 0) ++free;
+        if (free == kMax) throw "more openings share a second byte than a list holds";
+        list[free] = static_cast<signed char>(k);
+      }
     }
   }
 };
-constexpr TBySecondByte kBySecondByte;
+constexpr TOpeningTable kOpeningTable;
 
 // How far before a change a "<" may stand whose kind the change can alter.
 constexpr std::size_t kReach = [] {
@@ -77,10 +92,24 @@ int TTagIndex::KindOf(std::string_view opening) {
 
 int TTagIndex::NamedKindAt(std::string_view text, std::size_t lt) {
   if (lt + 1 >= text.size()) return -1;
-  const auto c = static_cast<unsigned char>(AsciiLower(text[lt + 1]));
-  for (const signed char k : kBySecondByte.kinds[c]) {
+  const auto& kinds = kOpeningTable.kinds[static_cast<unsigned char>(text[lt + 1])];
+  if (kinds[0] < 0) return -1;
+  // No opening is a prefix of another, so one at most matches.
+  if (text.size() - lt >= 8) {
+    // Bit 5 set on a letter's byte maps exactly its two cases onto the lower one.
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, text.data() + lt, 8);
+    if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+    for (const signed char k : kinds) {
+      if (k < 0) break;
+      const auto i = static_cast<std::size_t>(k);
+      if (((bytes | kOpeningTable.fold[i]) & kOpeningTable.keep[i]) == kOpeningTable.want[i])
+        return k;
+    }
+    return -1;
+  }
+  for (const signed char k : kinds) {
     if (k < 0) break;
-    // No opening is a prefix of another, so one at most matches.
     if (OpeningAt(text, lt, kOpenings[static_cast<std::size_t>(k)])) return k;
   }
   return -1;

@@ -4,6 +4,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "url/UrlLib.h"
 
@@ -64,6 +67,41 @@ class CaseFreeByte {
 #endif
 };
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QM_WIDE_SEARCH 1
+// The candidate test of PosText on thirty-two places at a time, for processors that have the
+// wider registers (looked up once). Advances `i` past the places it has ruled out; true with
+// `found` set at the first match.
+__attribute__((target("avx2"))) bool FindWide(const unsigned char* t, const unsigned char* p,
+                                              std::size_t m, std::size_t& i, std::size_t last,
+                                              std::size_t& found) {
+  // For a letter, setting bit 5 maps exactly its two cases onto the lower one.
+  const bool firstLetter = kLower[p[0]] != kUpper[p[0]];
+  const bool finalLetter = kLower[p[m - 1]] != kUpper[p[m - 1]];
+  const __m256i firstFold = _mm256_set1_epi8(static_cast<char>(firstLetter ? 0x20 : 0));
+  const __m256i firstWant = _mm256_set1_epi8(static_cast<char>(kLower[p[0]]));
+  const __m256i finalFold = _mm256_set1_epi8(static_cast<char>(finalLetter ? 0x20 : 0));
+  const __m256i finalWant = _mm256_set1_epi8(static_cast<char>(kLower[p[m - 1]]));
+  for (; i + 32 <= last + 1; i += 32) {
+    const __m256i head = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
+    const __m256i tail = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + m - 1));
+    const __m256i both =
+        _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(head, firstFold), firstWant),
+                         _mm256_cmpeq_epi8(_mm256_or_si256(tail, finalFold), finalWant));
+    auto mask = static_cast<unsigned>(_mm256_movemask_epi8(both));
+    while (mask != 0) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+      if (RestMatches(p, t + at, m)) {
+        found = at;
+        return true;
+      }
+      mask &= mask - 1;
+    }
+  }
+  return false;
+}
+#endif
+
 int HexDigitValue(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -86,6 +124,13 @@ std::size_t PosText(std::string_view pattern, std::string_view text, std::size_t
     const std::size_t at = NextByte(t, p[0], i, last);
     return at > last ? 0 : at + 1;
   }
+#if defined(QM_WIDE_SEARCH)
+  static const bool kWide = __builtin_cpu_supports("avx2");
+  if (kWide && i + 64 <= last + 1) {
+    std::size_t found = 0;
+    if (FindWide(t, p, m, i, last, found)) return found + 1;
+  }
+#endif
   const CaseFreeByte first(p[0]);
   const CaseFreeByte final(p[m - 1]);
 #if defined(__SSE2__)
