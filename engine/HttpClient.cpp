@@ -132,6 +132,9 @@ bool IsTlsFailure(CURLcode rc) {
          rc == CURLE_SSL_INVALIDCERTSTATUS;
 }
 
+// The largest block read from the socket at once.
+constexpr long kReadBlockBytes = 16384;
+
 int SetSocketBuffers(void* clientp, curl_socket_t fd, curlsocktype) {
   const auto* self = static_cast<const THttpClient*>(clientp);
   const int recv = static_cast<int>(self->RecvBufferSize);
@@ -347,7 +350,9 @@ void THttpClient::ConfigureHandle() {
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);  // followed here, hop by hop
   // Workers always connect directly (Proxy stays empty); the online update may set one.
   curl_easy_setopt(h, CURLOPT_PROXY, Proxy.c_str());
-  curl_easy_setopt(h, CURLOPT_BUFFERSIZE, RecvBufferSize);
+  // The receive buffer is the socket's; the transfer library's own read block stays at its
+  // usual size, since every client would hold a block of the socket's size for its whole life.
+  curl_easy_setopt(h, CURLOPT_BUFFERSIZE, std::min<long>(RecvBufferSize, kReadBlockBytes));
   curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &SetSocketBuffers);
   curl_easy_setopt(h, CURLOPT_SOCKOPTDATA, this);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, Limits.ConnectTimeoutMs);

@@ -116,6 +116,7 @@ void TTaskThread::Execute() {
     // finished in the meantime is not taken up again.
     if (task_.ClaimEntry(at)) {
       DownloadEntry(at);
+      ReleaseLargeBody();
       continue;  // the entry has another status now: the next pass moves on
     }
 
@@ -128,6 +129,7 @@ void TTaskThread::Execute() {
         ~UpdateDone() { task.EndUpdate(at); }
       } done{task_, at};
       UpdateEntry(at);
+      ReleaseLargeBody();
     }
 
     // At the tail, wait for the analysis thread to add links or to declare the table finished.
@@ -165,6 +167,11 @@ void TTaskThread::OnUncaughtError(const std::string& message) {
   if (loopEnded_) return;
   loopEnded_ = true;
   OnLoopEnded();
+}
+
+void TTaskThread::ReleaseLargeBody() {
+  // Ten workers that each met one large file would hold their buffers for the rest of the run.
+  if (body_.capacity() > kKeptBodyCapacity) std::string().swap(body_);
 }
 
 bool TTaskThread::OwnsTarget() const {
@@ -412,6 +419,9 @@ bool TTaskThread::GetEntry(std::int32_t entry) {
 
 void TTaskThread::FetchSmallBody() {
   body_.clear();
+  // The announced size, when there is one, is the buffer's size: growing it by doubling would
+  // copy the body several times and leave up to half of the buffer unused.
+  if (expectedSize_ > 0) body_.reserve(static_cast<std::size_t>(expectedSize_));
   client_->Get(currentUrl_, body_);
   expectedSize_ = static_cast<std::int64_t>(body_.size());
   const std::string tmp = NativePath(localFile_ + ".tmp");

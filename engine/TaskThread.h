@@ -25,6 +25,8 @@ class TTaskThread : public TWorkerInfo {
   static constexpr std::int64_t kSmallBodyLimit = 102400;
   // A ranged request asks for bytes Received .. Received + kSliceSpan (both ends included).
   static constexpr std::int64_t kSliceSpan = 10240;
+  // A body buffer at most this large is kept from one entry to the next.
+  static constexpr std::size_t kKeptBodyCapacity = 16384;
   // Pages at most this long are tested for being a bare refresh.
   static constexpr std::size_t kRefreshTestLimit = 512;
 
@@ -59,6 +61,8 @@ class TTaskThread : public TWorkerInfo {
   // Waits at the last entry `at` until the table grows past it, the analysis has walked the
   // whole table, or the run ends.
   void WaitAtTail(std::int32_t at);
+  // Lets go of the body buffer when it grew beyond kKeptBodyCapacity.
+  void ReleaseLargeBody();
   void DownloadEntry(std::int32_t entry);
   void UpdateEntry(std::int32_t entry);
   bool HeadEntry(std::int32_t entry);

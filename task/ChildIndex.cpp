@@ -32,8 +32,8 @@ void TChildIndex::Clear() {
   used_ = 0;
 }
 
-bool TChildIndex::Matches(const std::vector<TExtendUrlRec>& urls, const Slot& slot,
-                          std::uint32_t hash, std::int32_t node, std::string_view name) const {
+bool TChildIndex::Matches(const TUrlTable& urls, const Slot& slot, std::uint32_t hash,
+                          std::int32_t node, std::string_view name) const {
   if (slot.Hash != hash || slot.Node != node) return false;
   if (slot.Child < 0 || static_cast<std::size_t>(slot.Child) >= urls.size()) return false;
   const TExtendUrlRec& rec = urls[static_cast<std::size_t>(slot.Child)];
@@ -42,7 +42,7 @@ bool TChildIndex::Matches(const std::vector<TExtendUrlRec>& urls, const Slot& sl
   return rec.Url.View() == name;
 }
 
-std::int32_t TChildIndex::Find(const std::vector<TExtendUrlRec>& urls, std::int32_t node,
+std::int32_t TChildIndex::Find(const TUrlTable& urls, std::int32_t node,
                                std::string_view name) const {
   // A stored name holds at most 127 bytes, so a longer one never matches.
   if (slots_.empty() || name.size() > 127) return -1;
@@ -60,8 +60,7 @@ void TChildIndex::Prefetch(std::int32_t node, std::string_view name) const {
   __builtin_prefetch(&slots_[HashOf(node, name) & (slots_.size() - 1)], 1);
 }
 
-void TChildIndex::Insert(const std::vector<TExtendUrlRec>& urls, std::int32_t node,
-                         std::int32_t child) {
+void TChildIndex::Insert(const TUrlTable& urls, std::int32_t node, std::int32_t child) {
   if ((used_ + 1) * 10 > slots_.size() * 7) Grow();
   const std::string_view name = urls[static_cast<std::size_t>(child)].Url.View();
   const std::uint32_t tag = HashOf(node, name);

@@ -21,11 +21,10 @@ class TChildIndex {
   void Clear();
   // The first child of `node` (in list order) whose stored name equals `name` byte for byte,
   // -1 when there is none.
-  std::int32_t Find(const std::vector<TExtendUrlRec>& urls, std::int32_t node,
-                    std::string_view name) const;
+  std::int32_t Find(const TUrlTable& urls, std::int32_t node, std::string_view name) const;
   // Records `child` as a child of `node`. Children must be added in list order: when the node
   // already has a child of that name, the earlier one stays the one found.
-  void Insert(const std::vector<TExtendUrlRec>& urls, std::int32_t node, std::int32_t child);
+  void Insert(const TUrlTable& urls, std::int32_t node, std::int32_t child);
   // Starts loading the slot where (node, name) will be looked for or added: the caller does other
   // work meanwhile, and a table of a million entries is far larger than the caches.
   void Prefetch(std::int32_t node, std::string_view name) const;
@@ -40,8 +39,8 @@ class TChildIndex {
     std::int32_t Child;  // -1: free slot
   };
 
-  bool Matches(const std::vector<TExtendUrlRec>& urls, const Slot& slot, std::uint32_t hash,
-               std::int32_t node, std::string_view name) const;
+  bool Matches(const TUrlTable& urls, const Slot& slot, std::uint32_t hash, std::int32_t node,
+               std::string_view name) const;
   void Grow();
   void Rehash(std::size_t size);
 

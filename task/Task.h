@@ -62,10 +62,10 @@ class TTask {
 
   std::string Name;  // first column of the task list
   std::shared_ptr<TJsClass> Script;
-  std::string Folder;               // directory of the task file and the site, ending in "\"
-  std::string FileName;             // task file name (".web")
-  std::int32_t Count = 0;           // records in use in Urls
-  std::vector<TExtendUrlRec> Urls;  // capacity = Urls.size() >= Count
+  std::string Folder;      // directory of the task file and the site, ending in "\"
+  std::string FileName;    // task file name (".web")
+  std::int32_t Count = 0;  // records in use in Urls
+  TUrlTable Urls;          // capacity = Urls.size() >= Count
   std::int32_t Total = 0;
   int ListItem = -1;  // the task's row id in the window's task list, -1 none
   std::int32_t NotDownloadedCount = 0;

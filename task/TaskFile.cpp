@@ -116,14 +116,13 @@ void AdviseLargePages(void* block, std::size_t bytes) {
 
 struct TLoadedTable {
   std::int32_t Count = 0;
-  std::vector<TExtendUrlRec> Urls;
+  TUrlTable Urls;
   std::vector<ExtraDirRec> ExtraDirs;
 };
 
 // Reads n records of `recordSize` bytes that start at offset 128 into slots 0..n-1, in batches,
 // showing progress. Returns the number of whole records read, or -1 on an I/O error.
-std::int64_t ReadRecords(int fd, std::int32_t recordSize, std::int32_t n,
-                         std::vector<TExtendUrlRec>& urls) {
+std::int64_t ReadRecords(int fd, std::int32_t recordSize, std::int32_t n, TUrlTable& urls) {
   const std::size_t kept = std::min<std::size_t>(recordSize, sizeof(TExtendUrlRec));
   std::vector<char> staging;
   if (recordSize < kTaskFileRecordSize)
@@ -174,8 +173,7 @@ std::int64_t ReadRecords(int fd, std::int32_t recordSize, std::int32_t n,
 // cut back to "none" (a reference to the start record for ReferId). Fields beyond a short
 // record are zero, which is always inside the table; the chains are checked when the file
 // supplied them. Returns the number of values changed on URL entries and in the lookup tree.
-std::int64_t RepairLinks(std::vector<TExtendUrlRec>& urls, std::int32_t count,
-                         std::int32_t recordSize) {
+std::int64_t RepairLinks(TUrlTable& urls, std::int32_t count, std::int32_t recordSize) {
   const bool chainsStored = static_cast<std::size_t>(recordSize) >=
                             offsetof(TExtendUrlRec, NextId) + sizeof(std::int32_t);
   std::int64_t repaired = 0;

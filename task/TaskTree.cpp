@@ -66,7 +66,7 @@ std::int32_t TTask::ForceDirPath(std::string_view key) {
 namespace {
 
 // Appends `child` as the last child of `parent` in the stored links.
-void AppendChild(std::vector<TExtendUrlRec>& urls, std::int32_t parent, std::int32_t child) {
+void AppendChild(TUrlTable& urls, std::int32_t parent, std::int32_t child) {
   TExtendUrlRec& p = urls[static_cast<std::size_t>(parent)];
   TExtendUrlRec& c = urls[static_cast<std::size_t>(child)];
   const auto size = static_cast<std::int32_t>(urls.size());

@@ -3,9 +3,14 @@
 // file, so its layout is fixed byte for byte: packed, little-endian, 185 bytes.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace qm {
 
@@ -79,6 +84,46 @@ inline TExtendUrlRec EmptyUrlRec() {
   std::memset(&r, 0, sizeof r);
   return r;
 }
+
+// Storage of the URL table. The table grows in steps of thousands of slots, of which a run often
+// uses a fraction: the slots come zeroed from calloc, which leaves pages fresh from the system
+// unwritten, and making a slot without a value writes only where the slot is not zero already
+// (reading a never-written page costs no memory). Unused slots thus cost address space only.
+template <class T>
+struct TZeroedAllocator {
+  static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+  using value_type = T;
+  TZeroedAllocator() = default;
+  template <class U>
+  TZeroedAllocator(const TZeroedAllocator<U>&) noexcept {}
+
+  T* allocate(std::size_t n) {
+    void* block = std::calloc(n, sizeof(T));
+    if (!block) throw std::bad_alloc();
+    return static_cast<T*>(block);
+  }
+  void deallocate(T* block, std::size_t) noexcept { std::free(block); }
+
+  // A value-initialised slot is a zeroed one (a slot given up by a shrink may hold old bytes).
+  template <class U>
+  void construct(U* slot) noexcept {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(slot);
+    for (std::size_t i = 0; i < sizeof(U); ++i) {
+      if (bytes[i] != 0) {
+        std::memset(static_cast<void*>(slot), 0, sizeof(U));
+        return;
+      }
+    }
+  }
+  template <class U, class... Args>
+  void construct(U* slot, Args&&... args) {
+    ::new (static_cast<void*>(slot)) U(std::forward<Args>(args)...);
+  }
+
+  friend bool operator==(const TZeroedAllocator&, const TZeroedAllocator&) { return true; }
+};
+
+using TUrlTable = std::vector<TExtendUrlRec, TZeroedAllocator<TExtendUrlRec>>;
 
 // Per-entry flags, parallel to the URL table; never saved.
 struct UrlFlagRec {

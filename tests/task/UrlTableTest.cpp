@@ -289,3 +289,45 @@ TEST(TaskTable, StatusWords) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// The table's storage hands out zeroed slots whatever the slot held before, and keeps what a
+// growth copies.
+TEST(UrlTableStorage, NewSlotsAreZeroAndGrowthKeepsTheRecords) {
+  auto allZero = [](const TExtendUrlRec& rec) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&rec);
+    for (std::size_t i = 0; i < sizeof rec; ++i)
+      if (bytes[i] != 0) return false;
+    return true;
+  };
+  TUrlTable table(8);
+  for (const TExtendUrlRec& rec : table) EXPECT_TRUE(allZero(rec));
+
+  table[7].Url.Set("http://h/a.html");
+  table[7].Status = Saved;
+  table[7].RedirectId = -1;
+  // A slot given up and made again holds no trace of its earlier record.
+  table.resize(4);
+  table.resize(8);
+  EXPECT_TRUE(allZero(table[7]));
+
+  table[3].Url.Set("http://h/b.gif");
+  table[3].Size = 1234;
+  table.resize(20000);  // a new block: the records move, the new slots are zero
+  EXPECT_EQ(table[3].Url.Get(), "http://h/b.gif");
+  EXPECT_EQ(table[3].Size, 1234);
+  EXPECT_TRUE(allZero(table[4]));
+  EXPECT_TRUE(allZero(table[19999]));
+
+  // A slot made from a value takes the value.
+  table.push_back(table[3]);
+  EXPECT_EQ(table.back().Url.Get(), "http://h/b.gif");
+  const TUrlTable copy = table;
+  EXPECT_EQ(copy.size(), table.size());
+  EXPECT_EQ(copy[3].Size, 1234);
+}
+
+}  // namespace
+}  // namespace qm
