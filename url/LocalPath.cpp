@@ -282,6 +282,8 @@ std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page) {
 void ForceDirs(std::string_view path) {
   const std::string native = NativePath(path);
   std::error_code ec;
+  // Most files go to a folder that is there already: one look instead of one per level.
+  if (!native.empty() && std::filesystem::is_directory(native, ec)) return;
   for (std::size_t bs = path.find_first_of("\\/"); bs != std::string_view::npos;
        bs = path.find_first_of("\\/", bs + 1)) {
     if (bs == 0) continue;  // the root
