@@ -385,7 +385,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
       out += tagStart;
       const std::size_t newFrom = out.size();
       if (FindText(attributeAssign, tagText, 0) != npos)
-        out += ReplaceAll(tagText, edit.from, edit.to);
+        AppendReplaced(out, tagText, edit.from, edit.to);
       else
         out += tagText;
       scratch.Edits.push_back({textStart, endPos, newFrom, out.size()});

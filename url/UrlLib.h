@@ -33,6 +33,9 @@ bool SameHost(std::string_view a, std::string_view b);
 std::string EscapeSpaces(std::string_view text);
 std::string PercentDecode(std::string_view text);
 std::string ReplaceAll(std::string_view text, std::string_view oldText, std::string_view newText);
+// ReplaceAll's result appended to `out` (which must not hold `text`).
+void AppendReplaced(std::string& out, std::string_view text, std::string_view oldText,
+                    std::string_view newText);
 // Case-insensitive search of pattern in text from the 1-based position start (0 counts as 1).
 std::size_t PosText(std::string_view pattern, std::string_view text, std::size_t start = 1);
 // 1-based position of the last exact occurrence.

@@ -60,9 +60,12 @@ std::string ResolveRelative(std::string_view link, std::string_view base) {
 bool MakeAbsoluteUrl(std::string_view link, std::string_view base, std::string& out) {
   out.clear();
   if (link.empty()) return false;
-  const std::string work = link.find("&amp;") == std::string_view::npos
-                               ? std::string(link)
-                               : ReplaceAll(link, "&amp;", "&");
+  std::string replaced;
+  std::string_view work = link;
+  if (link.find("&amp;") != std::string_view::npos) {
+    replaced = ReplaceAll(link, "&amp;", "&");
+    work = replaced;
+  }
   std::string result;
   if (link[0] == '/') {
     result = SiteRootUrl(work, base);
@@ -75,7 +78,14 @@ bool MakeAbsoluteUrl(std::string_view link, std::string_view base, std::string& 
     result = ResolveRelative(work, base);
   }
   if (result.empty()) return false;
-  result = ReplaceAll(TrimBlanks(result), "\r\n", "");
+  // Blanks at either end and line breaks inside go; most results have none of them.
+  const std::string_view trimmed = TrimBlanks(result);
+  if (trimmed.find("\r\n") != std::string_view::npos) {
+    result = ReplaceAll(trimmed, "\r\n", "");
+  } else if (trimmed.size() != result.size()) {
+    result.erase(static_cast<std::size_t>(trimmed.data() + trimmed.size() - result.data()));
+    result.erase(0, static_cast<std::size_t>(trimmed.data() - result.data()));
+  }
   if (result.find(' ') != std::string::npos) result = EscapeSpaces(result);
   if (result.empty()) return false;
   out = std::move(result);

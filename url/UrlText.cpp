@@ -174,11 +174,20 @@ std::string TextBetweenExact(std::string_view text, std::string_view open, std::
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view oldText, std::string_view newText) {
-  if (oldText == newText || oldText.empty()) return std::string(text);
-  std::size_t at = text.find(oldText);
-  if (at == std::string_view::npos) return std::string(text);
   std::string out;
-  out.reserve(text.size());
+  AppendReplaced(out, text, oldText, newText);
+  return out;
+}
+
+void AppendReplaced(std::string& out, std::string_view text, std::string_view oldText,
+                    std::string_view newText) {
+  std::size_t at =
+      oldText == newText || oldText.empty() ? std::string_view::npos : text.find(oldText);
+  if (at == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  out.reserve(out.size() + text.size());
   std::size_t from = 0;
   while (at != std::string_view::npos) {
     out.append(text.substr(from, at - from));
@@ -189,7 +198,6 @@ std::string ReplaceAll(std::string_view text, std::string_view oldText, std::str
     at = next == 0 ? std::string_view::npos : next - 1;
   }
   out.append(text.substr(from));
-  return out;
 }
 
 std::string EscapeSpaces(std::string_view text) {

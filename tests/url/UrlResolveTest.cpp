@@ -53,6 +53,10 @@ TEST(MakeAbsoluteUrl, CleansTheResult) {
   EXPECT_EQ(Abs("my page.html", "http://h/"), "http://h/my%20page.html");
   EXPECT_EQ(Abs("http://h/a\r\nb.html  ", "http://x/"), "http://h/ab.html");
   EXPECT_EQ(Abs("/a&AMP;b", "http://h/"), "http://h/a&AMP;b");  // first must match exactly
+  // Blanks at the ends go before spaces are escaped; a tab inside stays.
+  EXPECT_EQ(Abs("\t b.html\r\n", "http://h/d/"), "http://h/d/\t%20b.html");
+  EXPECT_EQ(Abs("http://h/x y.html \r\n", "http://x/"), "http://h/x%20y.html");
+  EXPECT_EQ(Abs(" \r\n", "http://h/d/"), "http://h/d/");
 }
 
 TEST(MakeAbsoluteUrl, RefusesOtherSchemesAndFragments) {

@@ -113,6 +113,25 @@ TEST(ReplaceAll, FirstExactThenAnyCase) {
   EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
 }
 
+// The appending form gives ReplaceAll's result after what the buffer held.
+TEST(ReplaceAll, AppendedAfterTheBuffer) {
+  const struct {
+    const char* text;
+    const char* oldText;
+    const char* newText;
+  } cases[] = {{"A&AMP;b&amp;c&Amp;d", "&amp;", "&"},
+               {"xyz", "q", "r"},
+               {"abc", "b", "b"},
+               {"aa", "a", "aa"},
+               {"abc", "", "x"},
+               {"", "a", "b"}};
+  for (const auto& c : cases) {
+    std::string out = "head:";
+    AppendReplaced(out, c.text, c.oldText, c.newText);
+    EXPECT_EQ(out, "head:" + ReplaceAll(c.text, c.oldText, c.newText)) << c.text;
+  }
+}
+
 TEST(EscapeSpaces, OnlySpaces) {
   EXPECT_EQ(EscapeSpaces("my page .html"), "my%20page%20.html");
   EXPECT_EQ(EscapeSpaces("a\tb%c"), "a\tb%c");
