@@ -72,10 +72,12 @@ class UniqueAppender {
 struct ResolvedLink {
   bool accepted = false;  // a URL came out and passed the host test
   bool hasFragment = false;
-  bool listed = false;     // this scan has put `absolute` into the list
-  std::string absolute;    // without fragment
-  std::string local;       // relative local path, fragment kept
-  std::string plainLocal;  // relative local path of `absolute`, worked out when needed
+  bool listed = false;      // this scan has put `absolute` into the list
+  bool localKnown = false;  // `local` is worked out
+  std::string absolute;     // without fragment
+  std::string fragmented;   // with its fragment, when it has one
+  std::string local;        // relative local path, fragment kept, worked out when needed
+  std::string plainLocal;   // relative local path of `absolute`, worked out when needed
 };
 
 // Hashes std::string keys and string_view look-ups alike.
@@ -171,20 +173,28 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
       absolute.resize(std::min(absolute.find('?'), absolute.size()));
     if (!HostAllowed(scan.anyHost, scan.hostOnly, absolute, scan.startUrl)) return false;
     // The local path keeps the fragment; the table and the list do not.
-    link.local = RelativeLocalPath(absolute, scan.baseSplit);
     link.hasFragment = absolute.find('#') != std::string::npos;
+    if (link.hasFragment) link.fragmented = absolute;
     absolute.resize(std::min(absolute.find('#'), absolute.size()));
     link.absolute = std::move(absolute);
     link.accepted = true;
   }
   ResolvedLink& link = it->second;
   if (!link.accepted) return false;
+  const auto writtenLocal = [&]() -> const std::string& {
+    if (!link.localKnown) {
+      link.local =
+          RelativeLocalPath(link.hasFragment ? link.fragmented : link.absolute, scan.baseSplit);
+      link.localKnown = true;
+    }
+    return link.local;
+  };
 
   const std::int32_t index = scan.lookUp ? scan.task.FindUrl(link.absolute) : -1;
   if (index == -1) {
     if (!link.listed) scan.collected.Add(link.absolute);
     link.listed = true;
-    local = link.local;
+    local = writtenLocal();
     return !link.absolute.empty() && !local.empty();
   }
   // A known URL may have been redirected: point to the target's local file (without fragment).
@@ -192,7 +202,7 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
   if (target == link.absolute) {
     if (link.hasFragment && link.plainLocal.empty())
       link.plainLocal = RelativeLocalPath(link.absolute, scan.baseSplit);
-    local = link.hasFragment ? link.plainLocal : link.local;
+    local = link.hasFragment ? link.plainLocal : writtenLocal();
   } else {
     scan.redirectLocal = RelativeLocalPath(target, scan.baseSplit);
     local = scan.redirectLocal;
