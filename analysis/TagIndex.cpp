@@ -141,8 +141,14 @@ void TTagIndex::Update(std::string_view text, const std::vector<TEdit>& edits) {
     for (std::size_t p = newStart; p < e.NewTo; ++p)
       if (text[p] == '<') found_.push_back({p, NamedKindAt(text, p), i});
   }
+  std::array<bool, kKinds> foundOf{};
+  for (const TFound& found : found_) {
+    foundOf[kAnyTag] = true;
+    if (found.Kind > 0) foundOf[static_cast<std::size_t>(found.Kind)] = true;
+  }
   for (std::size_t k = anyFound_ ? 0 : 1; k < kKinds; ++k) {
     const std::vector<std::size_t>& old = at_[k];
+    if (old.empty() && !foundOf[k]) continue;  // none before, none now
     std::vector<std::size_t>& now = spare_;
     now.clear();
     now.reserve(old.size() + 16);
