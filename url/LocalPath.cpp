@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <system_error>
 
 #include "url/UrlLib.h"
@@ -85,26 +84,6 @@ constexpr auto kForbidden = MakeForbiddenTable();
 
 bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && StartsWithText(a, b);
-}
-
-// The split of a link target. The pages of a site link the same targets again and again, so each
-// thread keeps the splits it worked out last in a small table with one place per hash value; a
-// target met again is not split again, and a new one takes the place of the one it meets.
-const TSplitUrl& SplitTarget(std::string_view url) {
-  struct TKept {
-    bool Used = false;
-    std::string Url;
-    TSplitUrl Split;
-  };
-  constexpr std::size_t kPlaces = 512;
-  thread_local std::array<TKept, kPlaces> kept;
-  TKept& place = kept[std::hash<std::string_view>{}(url) % kPlaces];
-  if (!place.Used || place.Url != url) {
-    place.Split = SplitUrl(url);
-    place.Url.assign(url);
-    place.Used = true;
-  }
-  return place.Split;
 }
 
 }  // namespace
@@ -246,7 +225,7 @@ std::string RelativeLocalPath(std::string_view target, std::string_view page) {
 
 std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page) {
   if (SchemeLength(target) == 0) return std::string(target);
-  const TSplitUrl& t = SplitTarget(target);
+  const TSplitUrl t = SplitUrl(target);
   // Both dirs are chains of components each ending in "".
   std::string_view pDir = page.Dir;
   std::string_view tDir = t.Dir;

@@ -158,8 +158,7 @@ TEST(ForceDirs, CreatesEveryMissingLevel) {
   EXPECT_FALSE(std::filesystem::exists(tmp.Path() / "f" / "g"));
 }
 
-// The splits of link targets are kept per thread in a small table where targets take each
-// other's places: more targets than it holds, met again in other orders, give their own paths.
+// Many targets from one page, met again in other orders: each gives its own path.
 TEST(RelativeLocalPath, ManyTargetsMetAgain) {
   const TSplitUrl page = SplitUrl("http://h/a/b/p.html");
   const auto expected = [](int n) {
