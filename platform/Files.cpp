@@ -26,7 +26,8 @@ std::int64_t FileSizeOf(const std::string& path) {
 }
 
 bool DeleteFileAt(const std::string& path) {
-  if (std::remove(path.c_str()) == 0) return true;
+  // Most deletions are of a temporary file that is not there: no second look for those.
+  if (std::remove(path.c_str()) == 0 || errno == ENOENT) return true;
   return !FileExists(path);
 }
 
