@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -89,6 +90,21 @@ TEST(CliRun, BadArgumentsAndFilesGiveClearErrors) {
   const ProgramResult bad = RunCli({"run", (dir.Path() / "bad.web").string()});
   EXPECT_EQ(bad.ExitCode, 1);
   EXPECT_FALSE(bad.Err.empty());
+}
+
+TEST(CliRun, DemoWhoseServerCannotStartSaysSoAndCopiesNothing) {
+  TempDir dir;
+  const fs::path copy = dir.Path() / "copy";
+  // A server program that is missing, and one that ends without an address.
+  const std::vector<std::string> servers = {(dir.Path() / "no-such-server").string(), "/bin/false"};
+  for (const std::string& server : servers) {
+    setenv("QUILLMOSS_DEMO_SERVER", server.c_str(), 1);
+    const ProgramResult demo = RunCli({"demo", copy.string(), "--pace", "0"});
+    unsetenv("QUILLMOSS_DEMO_SERVER");
+    EXPECT_EQ(demo.ExitCode, 1) << server;
+    EXPECT_NE(demo.Err.find("demo"), std::string::npos) << demo.Err;
+    EXPECT_FALSE(fs::exists(copy)) << server;
+  }
 }
 
 TEST(CliRun, DemoCopiesTheBundledSite) {
