@@ -297,9 +297,14 @@ bool TJsClass::ProcessFunctionCalls(TFunctionRecord& record, std::vector<std::st
 
 void TJsClass::WriteBackVars() {
   if (Vars.empty() || !PageText) return;
+  const auto pending = [](const TVarRecord& var) {
+    return var.Changed == 1 && var.WrittenBack == 0;
+  };
+  // Most pages change none of their variables: their text is not copied.
+  if (std::none_of(Vars.begin(), Vars.end(), pending)) return;
   std::string text = *PageText;
   for (TVarRecord& var : Vars) {
-    if (var.Changed != 1 || var.WrittenBack != 0) continue;
+    if (!pending(var)) continue;
     const std::string head = "var " + var.VarName + "=";
     text = ReplaceAll(text, head + var.VarValue, head + var.NewValue);
     var.WrittenBack = 1;

@@ -20,22 +20,24 @@ std::string ResolveRelative(std::string_view link, std::string_view base) {
   const std::size_t scheme = SchemeLength(b);
   if (scheme == 0) return std::string(link);
   const std::string_view rest = b.substr(scheme);
-  std::string root;
-  std::string dir;
+  // The result is built in one string: the root, the base's directory, the link.
+  std::string out;
+  out.reserve(b.size() + link.size() + 1);
+  std::string_view dir;
   const std::size_t slash = rest.find('/');
   if (slash != std::string_view::npos) {
-    root = scheme == 7 ? "http://" : "https://";
-    root.append(rest.substr(0, slash));
-    dir.assign(rest.substr(slash, rest.rfind('/') - slash));
+    out = scheme == 7 ? "http://" : "https://";
+    out.append(rest.substr(0, slash));
+    dir = rest.substr(slash, rest.rfind('/') - slash);
   } else {
-    root.assign(b);
+    out.assign(b);
   }
 
   std::string_view l = link;
   if (l.starts_with("./")) l.remove_prefix(2);
   auto climb = [&dir] {
     const std::size_t cut = dir.rfind('/');
-    dir.resize(cut == std::string::npos ? 0 : cut);
+    dir = dir.substr(0, cut == std::string_view::npos ? 0 : cut);
   };
   while (l.starts_with("../")) {
     l.remove_prefix(3);
@@ -45,16 +47,16 @@ std::string ResolveRelative(std::string_view link, std::string_view base) {
     l.remove_prefix(3);
     climb();
   }
+  out.append(dir);
   // Backslashes in links written for other systems separate directories too.
   for (std::size_t bs = l.find('\\'); bs != std::string_view::npos; bs = l.find('\\')) {
-    dir += '/';
-    dir.append(l.substr(0, bs));
+    out += '/';
+    out.append(l.substr(0, bs));
     l.remove_prefix(bs + 1);
   }
-  root += dir;
-  root += '/';
-  root.append(l);
-  return root;
+  out += '/';
+  out.append(l);
+  return out;
 }
 
 bool MakeAbsoluteUrl(std::string_view link, std::string_view base, std::string& out) {
