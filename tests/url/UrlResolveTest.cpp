@@ -35,6 +35,9 @@ TEST(MakeAbsoluteUrl, RelativeLinks) {
   EXPECT_EQ(Abs("a/./b.html", "http://h/p.html"), "http://h/a/./b.html");
   // "../" prefixes are all taken before any "..\" prefix.
   EXPECT_EQ(Abs("../..\\x", "http://h/a/b/c/p.html"), "http://h/a/x");
+  // Backslash levels after a climb go below the climbed directory.
+  EXPECT_EQ(Abs("..\\sub\\x.gif", "http://h/a/b/p.html"), "http://h/a/sub/x.gif");
+  EXPECT_EQ(Abs("../../../s\\x.gif", "http://h:81/a/p.html"), "http://h:81/s/x.gif");
 }
 
 TEST(MakeAbsoluteUrl, ServerAbsoluteAndAbsoluteLinks) {
