@@ -332,9 +332,9 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
 
   // Save under the final name with the resource's date.
   const std::string finalFile = NativePath(localFile);
-  if (!WriteWholeFile(finalFile, docText_)) throw std::runtime_error("无法保存文件 " + finalFile);
-  TDateTime date = task_.GetFileTime(task_.ResolveIndex(index));
-  SetFileDate(finalFile, date > kNoDate ? date : Now());
+  const TDateTime date = task_.GetFileTime(task_.ResolveIndex(index));
+  if (!WriteWholeFile(finalFile, docText_, date > kNoDate ? date : Now()))
+    throw std::runtime_error("无法保存文件 " + finalFile);
   if (markSaved_) task_.SetStatus(index, Saved);
 
   // On the start page of a Directory-scope task the user admits the other directories first.

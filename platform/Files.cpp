@@ -42,13 +42,23 @@ bool GetFileDate(const std::string& path, TDateTime& date) {
   return true;
 }
 
-bool SetFileDate(const std::string& path, TDateTime date) {
-  const std::time_t t = LocalDateTimeToUnix(date);
+namespace {
+
+// Access and modification time of a local date-time, whole seconds.
+struct TFileTimes {
+  explicit TFileTimes(TDateTime date) {
+    times[0].tv_sec = LocalDateTimeToUnix(date);
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+  }
   struct timespec times[2];
-  times[0].tv_sec = t;
-  times[0].tv_nsec = 0;
-  times[1] = times[0];
-  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+};
+
+}  // namespace
+
+bool SetFileDate(const std::string& path, TDateTime date) {
+  const TFileTimes t(date);
+  return ::utimensat(AT_FDCWD, path.c_str(), t.times, 0) == 0;
 }
 
 namespace {
@@ -103,6 +113,18 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   const bool ok = WriteAll(fd, bytes);
+  return (::close(fd) == 0) && ok;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes, TDateTime date) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, bytes);
+  if (ok) {
+    // Through the open file: no second look-up of the path.
+    const TFileTimes t(date);
+    ::futimens(fd, t.times);
+  }
   return (::close(fd) == 0) && ok;
 }
 

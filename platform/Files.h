@@ -29,6 +29,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 bool FileStamp(const std::string& path, std::int64_t& size, std::int64_t& changed);
 // Writes the whole file, replacing one already there.
 bool WriteWholeFile(const std::string& path, std::string_view bytes);
+// The same, then gives the file the date as SetFileDate does (a date that cannot be set is not
+// reported).
+bool WriteWholeFile(const std::string& path, std::string_view bytes, TDateTime date);
 
 // A file written by appending blocks at its end, created when missing (a resumable download).
 class TAppendFile {

@@ -30,6 +30,19 @@ TEST(Files, AFileDateReadsBackExactlyAsSetToTheSecond) {
   EXPECT_FALSE(SetFileDate((dir.Path() / "missing").string(), Now()));
 }
 
+TEST(Files, AWholeFileWrittenWithItsDate) {
+  TempDir dir;
+  const std::string file = (dir.Path() / "page.html").string();
+  WriteFileBytes(file, "an older and longer text");
+  const TDateTime date = UnixToLocalDateTime(1700000001);
+  ASSERT_TRUE(WriteWholeFile(file, "new", date));
+  EXPECT_EQ(ReadFileBytes(file), "new");
+  TDateTime back = 0;
+  ASSERT_TRUE(GetFileDate(file, back));
+  EXPECT_EQ(LocalDateTimeToUnix(back), 1700000001);
+  EXPECT_FALSE(WriteWholeFile((dir.Path() / "no" / "dir.html").string(), "x", date));
+}
+
 TEST(Files, AnAppendFileResumesAtItsLengthAndCanStartOver) {
   TempDir dir;
   const std::string file = (dir.Path() / "part.tmp").string();
