@@ -45,14 +45,37 @@ std::string ShortenName(std::string_view name) {
   return std::string(name.substr(0, cut)) + tail;
 }
 
-// One safe name of a local path: no separator, no NUL, not "." or "..", not too long.
+// Makes `name` one safe name of a local path: no separator, no NUL, not "." or "..", not too long.
+void MakeSafeName(std::string& name) {
+  for (char& c : name)
+    if (c == '\\' || c == '/' || c == '\0') c = '_';
+  if (name == "." || name == "..")
+    name.insert(0, 1, '_');
+  else if (name.size() > kMaxNameBytes)
+    name = ShortenName(name);
+}
+
 std::string SafeName(std::string_view name) {
   std::string out(name);
-  for (char& c : out)
-    if (c == '\\' || c == '/' || c == '\0') c = '_';
-  if (out == "." || out == "..") return out == "." ? std::string("_.") : std::string("_..");
-  if (out.size() > kMaxNameBytes) out = ShortenName(out);
+  MakeSafeName(out);
   return out;
+}
+
+// SafeName(name) appended to `out`, without a copy of its own unless the name is too long.
+void AppendSafeName(std::string& out, std::string_view name) {
+  if (name == "." || name == "..") {
+    out += '_';
+    out.append(name);
+    return;
+  }
+  if (name.size() > kMaxNameBytes) {
+    out += SafeName(name);
+    return;
+  }
+  const std::size_t start = out.size();
+  out.append(name);
+  for (std::size_t k = start; k < out.size(); ++k)
+    if (out[k] == '\\' || out[k] == '/' || out[k] == '\0') out[k] = '_';
 }
 
 // Rebuilds a "\"-terminated component chain: empty and "." components name no directory and are
@@ -66,7 +89,7 @@ std::string SafeDir(std::string_view dir) {
     if (end == std::string_view::npos) end = dir.size();
     const std::string_view part = dir.substr(from, end - from);
     if (!part.empty() && part != ".") {
-      out += SafeName(part);
+      AppendSafeName(out, part);
       out += '\\';
     }
     from = end + 1;
@@ -155,9 +178,17 @@ TSplitUrl SplitUrl(std::string_view url) {
 
   // Whatever the URL holds, every name must stay below the task folder: no "." or ".."
   // component (also when decoded from %2e or made of "\"), no empty one, none too long.
-  if (isHttp) s.Host = s.Host.empty() ? std::string("_") : SafeName(s.Host);
+  if (isHttp) {
+    if (s.Host.empty())
+      s.Host = "_";
+    else
+      MakeSafeName(s.Host);
+  }
   s.Dir = SafeDir(s.Dir);
-  s.File = s.File.empty() ? std::string("index.html") : SafeName(s.File);
+  if (s.File.empty())
+    s.File = "index.html";
+  else
+    MakeSafeName(s.File);
   return s;
 }
 

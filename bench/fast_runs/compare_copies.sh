@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks that two builds save the same bytes: every page of the Apache HTTP Server manual
-# (Debian's apache2-doc) and script-heavy pages of 500 and 2,000 functions are analysed by each
+# (Debian's apache2-doc), script-heavy pages of 500 and 2,000 functions and 3,000 pages of random
+# pieces of markup (bench/fast_runs/random_pages.py) are analysed by each
 # build (bench/fast_runs/analyse_copy.cpp, built against each build's engine library, all pages
 # in one fixed order on one thread) and every saved file is compared byte for byte.
 # usage: bench/fast_runs/compare_copies.sh OLD_SOURCE OLD_BUILD NEW_SOURCE NEW_BUILD
@@ -13,6 +14,7 @@ source "$HERE/common.sh"
 manual_copy "$WORK/site"
 python3 "$HERE/generate_site.py" "$WORK/gen" 10 --script-pages 500,2000
 cp -r "$WORK/gen/scripts" "$WORK/site/"
+python3 "$HERE/random_pages.py" "$WORK/site/random" 3000
 
 for which in old new; do
   if [ $which = old ]; then src=$1 build=$2; else src=$3 build=$4; fi
