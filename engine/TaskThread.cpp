@@ -151,8 +151,9 @@ void TTaskThread::WaitAtTail(std::int32_t at) {
     return task_.AnalysisDone.load() || task_.GetCount() > at + 1 || Terminated() ||
            task_.State.load() > Paused;
   };
-  // A worker whose refresh retry is due looks again at every change, as it needs a pass to fire
-  // it; the others sleep until records are added for them or the walk ends.
+  // A worker whose refresh retry is due fires it at its next pass: it must move on with the
+  // first records added, so every change wakes it. The others sleep until records are added for
+  // them (one woken per record) or the walk ends.
   if (retryPending_ && retryCount_ == 0) {
     while (!task_.Changes.WaitUntil(100, tailMoved)) {
     }
