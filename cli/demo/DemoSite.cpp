@@ -15,6 +15,8 @@ namespace {
 // Every demo resource carries one fixed date, so an update run finds everything up to date.
 constexpr const char* kLastModified = "Tue, 01 Dec 2026 08:00:00 GMT";
 constexpr std::size_t kLargeFileSize = 300000;
+// More than the ten workers a copy may have, and the connections of the window's title fetch.
+constexpr std::size_t kServerThreads = 16;
 
 std::string MimeOf(const std::string& path) {
   auto ends = [&](const char* ext) {
@@ -99,6 +101,10 @@ DemoSite::DemoSite(const std::string& siteDir) : impl_(std::make_unique<Impl>())
     res.set_content(body, MimeOf(ps));
   });
 
+  // Every worker of the copy keeps its connection open between requests, and a thread of the
+  // server stays with a connection until it closes: with fewer threads than workers, a new
+  // connection would wait for a kept one to time out (5 s).
+  srv.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   impl_->port = srv.bind_to_any_port("127.0.0.1");
   if (impl_->port <= 0) throw std::runtime_error("the demo server cannot listen on 127.0.0.1");
   impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });

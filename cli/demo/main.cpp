@@ -4,6 +4,7 @@
 // stays out of quillmoss-cli, which every copy would otherwise load and initialise.
 #include <unistd.h>
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 
@@ -14,6 +15,9 @@ int main(int argc, char** argv) {
     std::cerr << "usage: quillmoss-demo-server SITE_DIR\n";
     return 2;
   }
+  // Ctrl-C at the terminal reaches the whole process group: the copy then stops cleanly, and the
+  // server must keep serving the transfers under way until it does (its input ends then).
+  std::signal(SIGINT, SIG_IGN);
   try {
     qm::demo::DemoSite site(argv[1]);
     std::cout << site.BaseUrl() << std::endl;
