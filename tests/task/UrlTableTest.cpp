@@ -317,7 +317,7 @@ TEST(UrlTableStorage, NewSlotsAreZeroAndGrowthKeepsTheRecords) {
   table[3].Size = 1234;
   table.resize(20000);  // a new block: the records move, the new slots are zero
   EXPECT_EQ(table[3].Url.Get(), "http://h/b.gif");
-  EXPECT_EQ(table[3].Size, 1234);
+  EXPECT_EQ(+table[3].Size, 1234);
   EXPECT_TRUE(allZero(table[4]));
   EXPECT_TRUE(allZero(table[19999]));
 
@@ -326,7 +326,7 @@ TEST(UrlTableStorage, NewSlotsAreZeroAndGrowthKeepsTheRecords) {
   EXPECT_EQ(table.back().Url.Get(), "http://h/b.gif");
   const TUrlTable copy = table;
   EXPECT_EQ(copy.size(), table.size());
-  EXPECT_EQ(copy[3].Size, 1234);
+  EXPECT_EQ(+copy[3].Size, 1234);
 }
 
 }  // namespace
