@@ -48,8 +48,9 @@ std::string AcceptCallUrl(const TJsClass& js, std::string_view value, UrlCollect
   local.clear();
   std::string absolute;
   if (!MakeAbsoluteUrl(value, js.PageUrl, absolute) || !SameHost(absolute, js.StartUrl)) return {};
-  const std::int32_t index = js.Task ? js.Task->FindUrl(absolute) : -1;
-  if (index >= 0) absolute = js.Task->GetUrl(index);
+  std::string target;
+  const std::int32_t index = js.Task ? js.Task->FindUrlTarget(absolute, target) : -1;
+  if (index >= 0) absolute.swap(target);
   local = RelativeLocalPath(absolute, js.PageUrl);
   absolute.resize(CutBefore(absolute, "#").size());
   if (index < 0) urls.Add(absolute);

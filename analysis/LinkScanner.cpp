@@ -76,8 +76,8 @@ struct ResolvedLink {
   bool localKnown = false;  // `local` is worked out
   std::string absolute;     // without fragment
   std::string fragmented;   // with its fragment, when it has one
-  std::string local;        // relative local path, fragment kept, worked out when needed
-  std::string plainLocal;   // relative local path of `absolute`, worked out when needed
+  std::string local;        // relative local path with the fragment, worked out when needed
+  const std::string* plainLocal = nullptr;  // that of `absolute` (TagScan::plainLocals)
 };
 
 // Hashes std::string keys and string_view look-ups alike.
@@ -100,11 +100,14 @@ struct TagScan {
   std::vector<std::string> rejects;  // refused strings when refusing is on, read once per scan
   // By link value. Nodes stay put, so views of their texts stay valid for the whole scan.
   std::unordered_map<std::string, ResolvedLink, TextHash, std::equal_to<>> resolved;
-  TFunctionRecord expr;       // the expression of the current tag, when its value is one
-  std::string redirectLocal;  // the local path of the current tag's redirect target
-  std::string quotedOutput;   // the current tag's rewritten expression, requoted for its value
-  std::string startUrl;       // the task's start URL, read once per scan
-  bool lookUp = true;         // known links are looked up in the table (not for script sources)
+  TFunctionRecord expr;  // the expression of the current tag, when its value is one
+  // Relative local paths by absolute URL: links that differ only in their fragment, or that are
+  // redirected to one target, share one. Nodes stay put, as in `resolved`.
+  std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> plainLocals;
+  std::string target;        // the current link's table text (its redirect target), reused
+  std::string quotedOutput;  // the current tag's rewritten expression, requoted for its value
+  std::string startUrl;      // the task's start URL, read once per scan
+  bool lookUp = true;        // known links are looked up in the table (not for script sources)
 };
 
 // The attribute's value as written, or nothing when the tag carries no usable attribute.
@@ -159,6 +162,14 @@ bool RejectedByList(const TagScan& scan, std::string_view tagText) {
   return false;
 }
 
+// RelativeLocalPath of a URL without fragment, worked out once per scan.
+const std::string& PlainLocal(TagScan& scan, std::string_view url) {
+  auto it = scan.plainLocals.find(url);
+  if (it == scan.plainLocals.end())
+    it = scan.plainLocals.emplace(std::string(url), RelativeLocalPath(url, scan.baseSplit)).first;
+  return it->second;
+}
+
 // Resolves a link value; when the task wants it, collects it and gives the local path that
 // replaces it. False when the tag keeps its link.
 bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
@@ -181,16 +192,21 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
   }
   ResolvedLink& link = it->second;
   if (!link.accepted) return false;
+  const auto plainLocal = [&]() -> const std::string& {
+    if (link.plainLocal == nullptr) link.plainLocal = &PlainLocal(scan, link.absolute);
+    return *link.plainLocal;
+  };
   const auto writtenLocal = [&]() -> const std::string& {
+    if (!link.hasFragment) return plainLocal();
     if (!link.localKnown) {
-      link.local =
-          RelativeLocalPath(link.hasFragment ? link.fragmented : link.absolute, scan.baseSplit);
+      link.local = RelativeLocalPath(link.fragmented, scan.baseSplit);
       link.localKnown = true;
     }
     return link.local;
   };
 
-  const std::int32_t index = scan.lookUp ? scan.task.FindUrl(link.absolute) : -1;
+  std::string& target = scan.target;
+  const std::int32_t index = scan.lookUp ? scan.task.FindUrlTarget(link.absolute, target) : -1;
   if (index == -1) {
     if (!link.listed) scan.collected.Add(link.absolute);
     link.listed = true;
@@ -198,15 +214,7 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
     return !link.absolute.empty() && !local.empty();
   }
   // A known URL may have been redirected: point to the target's local file (without fragment).
-  const std::string target = scan.task.GetUrl(index);
-  if (target == link.absolute) {
-    if (link.hasFragment && link.plainLocal.empty())
-      link.plainLocal = RelativeLocalPath(link.absolute, scan.baseSplit);
-    local = link.hasFragment ? link.plainLocal : writtenLocal();
-  } else {
-    scan.redirectLocal = RelativeLocalPath(target, scan.baseSplit);
-    local = scan.redirectLocal;
-  }
+  local = target == link.absolute ? plainLocal() : PlainLocal(scan, target);
   return !target.empty() && !local.empty();
 }
 
@@ -361,6 +369,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
                anyHost,
                hostOnly,
                UniqueAppender(list),
+               {},
                {},
                {},
                {},

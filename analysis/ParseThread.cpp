@@ -309,8 +309,9 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   ScanAreas(task_, baseUrl, docText_, links_, scope, scratch_);
   if (!scriptFileUrl_.empty()) {
     // The script's body lies at the local file of the URL its entry finally resolved to.
-    scriptEntry_ = task_.FindUrl(scriptFileUrl_);
-    const std::string scriptUrl = scriptEntry_ >= 0 ? task_.GetUrl(scriptEntry_) : scriptFileUrl_;
+    std::string scriptUrl;
+    scriptEntry_ = task_.FindUrlTarget(scriptFileUrl_, scriptUrl);
+    if (scriptEntry_ < 0) scriptUrl = scriptFileUrl_;
     const std::string scriptTmp = NativePath(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
     // Wait (3000 ms at most) while the script is on its way.
     bool scriptThere = FileExists(scriptTmp);

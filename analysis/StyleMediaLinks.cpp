@@ -104,13 +104,13 @@ class TLinkTaker {
     absolute.resize(std::min(hash, absolute.size()));
     if (absolute.empty()) return false;
 
-    const std::int32_t index = task_.FindUrl(absolute);
+    const std::int32_t index = task_.FindUrlTarget(absolute, target_);
     if (index == -1) {
       if (seen_.insert(absolute).second) list.push_back(absolute);
       local = RelativeLocalPath(absolute, baseSplit_);
     } else {
       // A known URL may have been redirected: point to the target's local file.
-      local = RelativeLocalPath(task_.GetUrl(index), baseSplit_);
+      local = RelativeLocalPath(target_, baseSplit_);
     }
     if (local.empty()) return false;
     local += fragment;
@@ -137,6 +137,7 @@ class TLinkTaker {
   int baseDepth_ = 0;
   std::vector<std::string> rejects_;
   std::unordered_set<std::string> seen_;
+  std::string target_;  // the table text of the link being taken, reused
 };
 
 // One scan over a text: every link span goes through the taker into the rewriter.

@@ -120,6 +120,17 @@ std::int32_t TTask::FindUrl(std::string_view url) {
   return FindUrlChild(node, url);
 }
 
+std::int32_t TTask::FindUrlTarget(std::string_view url, std::string& target) {
+  TLockGuard guard(TableLock);
+  const std::int32_t index = FindUrl(url);
+  target.clear();
+  if (index < 0) return index;
+  const std::int32_t end = ResolveIndex(index);
+  if (end >= 0 && end < static_cast<std::int32_t>(Urls.size()))
+    target.assign(Urls[static_cast<std::size_t>(end)].Url.View());
+  return index;
+}
+
 std::int32_t TTask::ResolveIndex(std::int32_t index) {
   TLockGuard guard(TableLock);
   const auto capacity = static_cast<std::int32_t>(Urls.size());

@@ -104,6 +104,10 @@ class TTask {
   std::int32_t AddNewUrl(const TExtendUrlRec& rec);
   std::int32_t FindUrl(std::string_view url);
   std::string GetUrl(std::int32_t index);
+  // FindUrl, and for a URL in the table the text GetUrl gives for its entry (the end of its
+  // redirects) written into `target`, in one lock hold and reusing target's storage; `target` is
+  // cleared for an unknown URL. The analysis asks this for every link it meets.
+  std::int32_t FindUrlTarget(std::string_view url, std::string& target);
   std::int32_t ResolveIndex(std::int32_t index);
   std::string GetRawUrl(std::int32_t index);
   TExtendUrlRec CopyRecord(std::int32_t index);

@@ -27,6 +27,26 @@ TEST_F(ScanLookupTest, LinkToARedirectedUrlPointsToTheTargetsFile) {
   EXPECT_TRUE(links.empty());
 }
 
+// Links that differ only in their fragment, and links redirected to one target, share one local
+// path within a scan; a fragment is kept only for a link the table does not know.
+TEST_F(ScanLookupTest, SharedLocalPathsKeepEachLinksOwnResult) {
+  AddEntry("http://h/d/known.html");
+  const std::int32_t old1 = AddEntry("http://h/d/old1.html");
+  const std::int32_t old2 = AddEntry("http://h/d/old2.html");
+  ASSERT_GE(task.RedirectRecord(old1, "http://h/e/new.html"), 0);
+  ASSERT_EQ(task.RedirectRecord(old2, "http://h/e/new.html"), task.FindUrl("http://h/e/new.html"));
+  const std::string page =
+      "<a href='known.html#a'>1</a><a href='known.html'>2</a><a href='known.html#b'>3</a>"
+      "<a href='new.html#x'>4</a><a href='new.html'>5</a><a href='new.html#y'>6</a>"
+      "<a href='old1.html#z'>7</a><a href='old2.html'>8</a><a href='../e/new.html'>9</a>";
+  EXPECT_EQ(Run(kAnchors, page),
+            "<a href='known.html'>1</a><a href='known.html'>2</a><a href='known.html'>3</a>"
+            "<a href='new.html#x'>4</a><a href='new.html'>5</a><a href='new.html#y'>6</a>"
+            "<a href='../e/new.html'>7</a><a href='../e/new.html'>8</a>"
+            "<a href='../e/new.html'>9</a>");
+  EXPECT_EQ(links, Links({"http://h/d/new.html"}));
+}
+
 TEST_F(ScanLookupTest, ScriptScanDoesNotFollowRedirects) {
   const std::int32_t old = AddEntry("http://h/d/old.js");
   ASSERT_GE(task.RedirectRecord(old, "http://h/e/new.js"), 0);

@@ -172,6 +172,58 @@ TEST(TaskRedirect, NewTargetIsReportedAsCreated) {
   EXPECT_FALSE(created);
 }
 
+// The analysis asks for a link's entry and its redirect target's text in one step; the answer
+// must be what FindUrl and GetUrl give one after the other, whatever the buffer held before.
+TEST(TaskFindUrlTarget, GivesTheEntryAndTheTextItsRedirectsLeadTo) {
+  TTask task;
+  task.AddUrl(UrlRec("http://h/"));
+  const std::int32_t plain = task.AddUrl(UrlRec("http://h/plain.html"));
+  const std::int32_t first = task.AddUrl(UrlRec("http://h/one.html"));
+  const std::int32_t second = task.AddUrl(UrlRec("http://h/two.html"));
+  ASSERT_GE(task.RedirectRecord(second, "http://h/far/end.html"), 0);
+  ASSERT_EQ(task.RedirectRecord(first, "http://h/two.html"), second);  // one -> two -> end
+  const std::string longUrl = "http://h/" + std::string(118, 'x');     // 127 bytes, stored whole
+  const std::int32_t kept = task.AddUrl(UrlRec(longUrl));
+
+  struct Case {
+    std::string url;
+    std::int32_t index;
+    std::string target;
+  };
+  const Case cases[] = {
+      {"http://h/plain.html", plain, "http://h/plain.html"},
+      {"http://h/one.html", first, "http://h/far/end.html"},
+      {"http://h/two.html", second, "http://h/far/end.html"},
+      {longUrl, kept, longUrl},
+      {"http://h/unknown.html", -1, ""},
+      {longUrl + "y", -1, ""},  // longer than any stored URL
+      {"", -1, ""},
+  };
+  std::string target = "left over from an earlier, much longer look-up of another link";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(task.FindUrlTarget(c.url, target), c.index);
+    EXPECT_EQ(target, c.target);
+    EXPECT_EQ(task.FindUrl(c.url), c.index);
+    if (c.index >= 0) {
+      EXPECT_EQ(task.GetUrl(c.index), c.target);
+    }
+  }
+}
+
+TEST(TaskFindUrlTarget, RedirectLoopEndsAfterTheHopLimit) {
+  TTask task;
+  task.AddUrl(UrlRec("http://h/"));
+  const std::int32_t a = task.AddUrl(UrlRec("http://h/a.html"));
+  const std::int32_t b = task.AddUrl(UrlRec("http://h/b.html"));
+  task.Urls[static_cast<std::size_t>(a)].RedirectId = b;
+  task.Urls[static_cast<std::size_t>(b)].RedirectId = a;
+  std::string target;
+  EXPECT_EQ(task.FindUrlTarget("http://h/a.html", target), a);
+  EXPECT_EQ(target, task.GetUrl(a));
+  EXPECT_FALSE(target.empty());
+}
+
 TEST(TaskCookies, InheritedFromTheNearestReferrerWithCookies) {
   TTask task;
   TExtendUrlRec rec = UrlRec("http://h/");
