@@ -36,10 +36,13 @@ bool TChildIndex::Matches(const TUrlTable& urls, const Slot& slot, std::uint32_t
                           std::int32_t node, std::string_view name) const {
   if (slot.Hash != hash || slot.Node != node) return false;
   if (slot.Child < 0 || static_cast<std::size_t>(slot.Child) >= urls.size()) return false;
-  const TExtendUrlRec& rec = urls[static_cast<std::size_t>(slot.Child)];
-  const bool isEntry = rec.Kind == 1;
-  if (isEntry != (kinds_ == Kinds::UrlEntries)) return false;
-  return rec.Url.View() == name;
+  // Only children of the index's kind are held (Insert), and a record keeps its kind: the name
+  // alone decides, so a look-up reads one place of the record, not also its Kind further on.
+  return urls[static_cast<std::size_t>(slot.Child)].Url.View() == name;
+}
+
+bool TChildIndex::OfMyKind(const TExtendUrlRec& rec) const {
+  return (rec.Kind == 1) == (kinds_ == Kinds::UrlEntries);
 }
 
 std::int32_t TChildIndex::Find(const TUrlTable& urls, std::int32_t node,
@@ -61,8 +64,11 @@ void TChildIndex::Prefetch(std::int32_t node, std::string_view name) const {
 }
 
 void TChildIndex::Insert(const TUrlTable& urls, std::int32_t node, std::int32_t child) {
+  if (child < 0 || static_cast<std::size_t>(child) >= urls.size()) return;
+  const TExtendUrlRec& rec = urls[static_cast<std::size_t>(child)];
+  if (!OfMyKind(rec)) return;  // never found, so never held
   if ((used_ + 1) * 10 > slots_.size() * 7) Grow();
-  const std::string_view name = urls[static_cast<std::size_t>(child)].Url.View();
+  const std::string_view name = rec.Url.View();
   const std::uint32_t tag = HashOf(node, name);
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = tag & mask;; i = (i + 1) & mask) {

@@ -23,7 +23,8 @@ class TChildIndex {
   // -1 when there is none.
   std::int32_t Find(const TUrlTable& urls, std::int32_t node, std::string_view name) const;
   // Records `child` as a child of `node`. Children must be added in list order: when the node
-  // already has a child of that name, the earlier one stays the one found.
+  // already has a child of that name, the earlier one stays the one found. A child of the other
+  // kind is not recorded; a recorded child must keep its Kind while it is held.
   void Insert(const TUrlTable& urls, std::int32_t node, std::int32_t child);
   // Starts loading the slot where (node, name) will be looked for or added: the caller does other
   // work meanwhile, and a table of a million entries is far larger than the caches.
@@ -39,6 +40,7 @@ class TChildIndex {
     std::int32_t Child;  // -1: free slot
   };
 
+  bool OfMyKind(const TExtendUrlRec& rec) const;
   bool Matches(const TUrlTable& urls, const Slot& slot, std::uint32_t hash, std::int32_t node,
                std::string_view name) const;
   void Grow();
