@@ -1,5 +1,7 @@
 #include "analysis/StyleMediaLinks.h"
 
+#include <functional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "analysis/CssLinks.h"
@@ -94,26 +96,16 @@ class TLinkTaker {
     if (value.empty() || value[0] == '#' || StartsWithText(value, "data:") ||
         StartsWithText(value, "javascript:") || (inTag && ClimbsOutOfHost(value)))
       return false;
-    std::string absolute;
-    if (!MakeAbsoluteUrl(value, base_, absolute)) return false;
-    if (HasExtIn(absolute, NoQueryExts))
-      absolute.resize(std::min(absolute.find('?'), absolute.size()));
-    if (!LinkHostAllowed(task_, TTagKind::ImgSrc, absolute)) return false;
-    const std::size_t hash = absolute.find('#');
-    const std::string fragment = hash == npos ? std::string() : absolute.substr(hash);
-    absolute.resize(std::min(hash, absolute.size()));
-    if (absolute.empty()) return false;
+    const TResolved& link = Resolve(value);
+    if (!link.Accepted) return false;
 
-    const std::int32_t index = task_.FindUrlTarget(absolute, target_);
-    if (index == -1) {
-      if (seen_.insert(absolute).second) list.push_back(absolute);
-      local = RelativeLocalPath(absolute, baseSplit_);
-    } else {
-      // A known URL may have been redirected: point to the target's local file.
-      local = RelativeLocalPath(target_, baseSplit_);
-    }
-    if (local.empty()) return false;
-    local += fragment;
+    const std::int32_t index = task_.FindUrlTarget(link.Absolute, target_);
+    if (index == -1 && seen_.insert(link.Absolute).second) list.push_back(link.Absolute);
+    // A known URL may have been redirected: point to the target's local file.
+    const std::string& plain = LocalOf(index == -1 ? link.Absolute : target_);
+    if (plain.empty()) return false;
+    local = plain;
+    local += link.Fragment;
     return true;
   }
 
@@ -131,9 +123,49 @@ class TLinkTaker {
     return ups > baseDepth_;
   }
 
+  // What a link value gives before the table is asked. Pages repeat their images (an arrow per
+  // section), so it is worked out once per value.
+  struct TResolved {
+    bool Accepted = false;  // a URL came out and passed the host test
+    std::string Absolute;   // without fragment
+    std::string Fragment;   // "#..." or empty
+  };
+  const TResolved& Resolve(std::string_view value) {
+    auto it = resolved_.find(value);
+    if (it != resolved_.end()) return it->second;
+    TResolved& link = resolved_.emplace(std::string(value), TResolved()).first->second;
+    std::string absolute;
+    if (!MakeAbsoluteUrl(value, base_, absolute)) return link;
+    if (HasExtIn(absolute, NoQueryExts))
+      absolute.resize(std::min(absolute.find('?'), absolute.size()));
+    if (!LinkHostAllowed(task_, TTagKind::ImgSrc, absolute)) return link;
+    const std::size_t hash = absolute.find('#');
+    if (hash != npos) link.Fragment = absolute.substr(hash);
+    absolute.resize(std::min(hash, absolute.size()));
+    link.Accepted = !absolute.empty();
+    link.Absolute = std::move(absolute);
+    return link;
+  }
+
+  // RelativeLocalPath of a URL without fragment, worked out once per URL.
+  const std::string& LocalOf(const std::string& url) {
+    auto it = locals_.find(url);
+    if (it == locals_.end()) it = locals_.emplace(url, RelativeLocalPath(url, baseSplit_)).first;
+    return it->second;
+  }
+
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+
   TTask& task_;
   std::string base_;
   TSplitUrl baseSplit_;
+  std::unordered_map<std::string, TResolved, TextHash, std::equal_to<>> resolved_;
+  std::unordered_map<std::string, std::string> locals_;
   int baseDepth_ = 0;
   std::vector<std::string> rejects_;
   std::unordered_set<std::string> seen_;

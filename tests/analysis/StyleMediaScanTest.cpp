@@ -215,6 +215,27 @@ TEST_F(StyleMediaScanTest, TableLookupRedirectsAndRefusedStrings) {
   EXPECT_EQ(found.Styles, Links({"http://h/ok.gif"}));
 }
 
+// A page repeats its media links: each value is resolved once, but every occurrence is still
+// looked up, keeps its own fragment and is tested as written in a tag or in a style block.
+TEST_F(StyleMediaScanTest, RepeatedLinksEachGetTheirOwnResult) {
+  AddEntry("http://h/i/known.png");
+  const std::int32_t old = AddEntry("http://h/i/old.png");
+  ASSERT_GE(task.RedirectRecord(old, "http://h/j/new.png"), 0);
+  const std::string page =
+      "<style>a{b:url(../../x.png)}</style><audio src=\"../../x.png\">"
+      "<audio src=\"/i/old.png#1\"><audio src=\"/i/old.png#2\"><audio src=\"/i/old.png\">"
+      "<audio src=\"new.png\"><audio src=\"new.png\">"
+      "<video poster=\"/i/known.png\" src=\"/i/known.png#t\"><audio src=\"/i/known.png#t\">";
+  EXPECT_EQ(Page(page),
+            "<style>a{b:url(../x.png)}</style><audio src=\"../../x.png\">"
+            "<audio src=\"../j/new.png#1\"><audio src=\"../j/new.png#2\">"
+            "<audio src=\"../j/new.png\"><audio src=\"new.png\"><audio src=\"new.png\">"
+            "<video poster=\"../i/known.png\" src=\"../i/known.png#t\">"
+            "<audio src=\"../i/known.png#t\">");
+  EXPECT_EQ(found.Styles, Links({"http://h/x.png"}));
+  EXPECT_EQ(found.Media, Links({"http://h/d/new.png"}));
+}
+
 TEST_F(StyleMediaScanTest, PagesWithoutTheseConstructsStayByteForByte) {
   const std::string pages[] = {
       "<html><body><img src=\"/a.gif\"><a href=\"/b.html\" style=\"color:red\">b</a>"
