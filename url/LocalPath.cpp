@@ -254,7 +254,80 @@ std::string RelativeLocalPath(std::string_view target, std::string_view page) {
   return RelativeLocalPath(target, SplitUrl(page));
 }
 
+namespace {
+
+// RelativeLocalPath of an http(s) URL whose split is its own text: no blank or control byte, a
+// host that needs no safe form, and a path without escapes, "\" or characters no file name may
+// hold, whose every directory is a plain name and whose file name ends in no dot. Such a URL's
+// split dir is its path's directories and its file the last part (index.html when empty, with
+// .html added for a generated page), so the relative path comes straight from the text. False for
+// any other URL.
+bool PlainRelativeLocalPath(std::string_view target, const TSplitUrl& page, std::string& r) {
+  for (char c : target)
+    if (static_cast<unsigned char>(c) <= 32 || c == '\\') return false;
+  const std::string_view t = target.substr(SchemeLength(target));
+  const std::size_t firstSlash = t.find('/');
+  if (firstSlash == std::string_view::npos) return false;
+  const std::string_view host = t.substr(0, std::min(t.find(':'), firstSlash));
+  if (host.empty() || host == "." || host == ".." || host.size() > kMaxNameBytes) return false;
+  const std::string_view path = t.substr(firstSlash + 1);
+  std::size_t from = 0;  // start of the current component
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const char c = path[i];
+    if (c != '/') {
+      if (c == '%' || kForbidden[static_cast<unsigned char>(c)]) return false;
+      continue;
+    }
+    const std::string_view dir = path.substr(from, i - from);
+    if (dir.empty() || dir == "." || dir == ".." || dir.size() > kMaxNameBytes) return false;
+    from = i + 1;
+  }
+  const std::string_view name = path.substr(from);
+  const bool generated = !name.empty() && HasExtIn(target, DynamicExts);
+  if (name.size() + (generated ? 5 : 0) > kMaxNameBytes) return false;
+  if (!generated && !name.empty() && name.back() == '.') return false;
+
+  std::string_view pDir = page.Dir;              // components each ending in "\"
+  std::string_view tDir = path.substr(0, from);  // components each ending in "/"
+  r.clear();
+  if (host != page.Host) {
+    const std::size_t ups = static_cast<std::size_t>(std::count(pDir.begin(), pDir.end(), '\\'));
+    for (std::size_t k = 0; k <= ups; ++k) r += "../";
+    r += host;
+    r += '/';
+  } else {
+    for (;;) {
+      const std::size_t pEnd = pDir.find('\\');
+      const std::size_t tEnd = tDir.find('/');
+      if (pEnd == std::string_view::npos || tEnd == std::string_view::npos ||
+          pDir.substr(0, pEnd) != tDir.substr(0, tEnd))
+        break;
+      pDir.remove_prefix(pEnd + 1);
+      tDir.remove_prefix(tEnd + 1);
+    }
+    const std::size_t ups = static_cast<std::size_t>(std::count(pDir.begin(), pDir.end(), '\\'));
+    for (std::size_t k = 0; k < ups; ++k) r += "../";
+  }
+  r.append(tDir);
+  if (name.empty()) {
+    r += "index.html";
+  } else {
+    r.append(name);
+    if (generated) r += ".html";
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page) {
+  if (SchemeLength(target) == 0) return std::string(target);
+  std::string r;
+  if (PlainRelativeLocalPath(target, page, r)) return r;
+  return RelativeLocalPathBySplit(target, page);
+}
+
+std::string RelativeLocalPathBySplit(std::string_view target, const TSplitUrl& page) {
   if (SchemeLength(target) == 0) return std::string(target);
   const TSplitUrl t = SplitUrl(target);
   // Both dirs are chains of components each ending in "".

@@ -82,6 +82,9 @@ void SplitUrlDirKey(std::string_view url, std::string& key);
 std::string RelativeLocalPath(std::string_view target, std::string_view page);
 // The same for a page already split (a page's links all share its split).
 std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page);
+// RelativeLocalPath always through the full split of `target`; the one above takes a shorter way
+// for the common URL that needs no decoding, mapping or shortening (tests compare the two).
+std::string RelativeLocalPathBySplit(std::string_view target, const TSplitUrl& page);
 bool HasExtIn(std::string_view text, std::string_view list);
 // Creates every missing directory of a "\"-separated local path.
 void ForceDirs(std::string_view path);
