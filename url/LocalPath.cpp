@@ -118,12 +118,15 @@ bool HasExtIn(std::string_view text, std::string_view list) {
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) return false;
   const std::string_view ext = name.substr(dot);
-  if (ext.find_first_of("\\:") != std::string_view::npos) return false;
-  std::size_t from = 0;
-  for (std::size_t semi = list.find(';'); semi != std::string_view::npos;
-       semi = list.find(';', from)) {
-    if (SameText(list.substr(from, semi - from), ext)) return true;
-    from = semi + 1;
+  // Byte loops: an extension and a list item are a few bytes, shorter than a library search's
+  // setup (find_first_of would search the two separators once per byte of the extension).
+  for (char c : ext)
+    if (c == '\\' || c == ':') return false;
+  std::size_t from = 0;  // every item ends in ";"
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i] != ';') continue;
+    if (SameText(list.substr(from, i - from), ext)) return true;
+    from = i + 1;
   }
   return false;
 }

@@ -106,7 +106,10 @@ TEST(HasExtIn, ExtensionOfTheNameBeforeTheQuery) {
   EXPECT_FALSE(HasExtIn("a.htm\\b", PageExts));  // "\" after the dot
   EXPECT_FALSE(HasExtIn("http://h.htm:80", PageExts));
   EXPECT_FALSE(HasExtIn("noext", PageExts));
-  EXPECT_FALSE(HasExtIn("a.z", ".zip;.z"));  // text after the last ";" is no entry
+  EXPECT_FALSE(HasExtIn("a.z", ".zip;.z"));      // text after the last ";" is no entry
+  EXPECT_TRUE(HasExtIn("a.gif", ";.x;;.GIF;"));  // empty entries are passed over
+  EXPECT_FALSE(HasExtIn("a.g:f", ".g:f;"));
+  EXPECT_FALSE(HasExtIn("a.gif", ""));
   EXPECT_TRUE(HasExtIn("a.z", ArchiveExts));
   EXPECT_TRUE(HasExtIn("p.php3", DynamicExts));
   EXPECT_FALSE(HasExtIn("p.html", DynamicExts));
