@@ -303,18 +303,29 @@ class TagOpenings {
 
   std::size_t Size() const { return opening_.size(); }
 
-  // The first occurrence at or after `from`.
+  // The first occurrence at or after `from`. A scan asks with `from` growing, so the answer is
+  // found by stepping on from the previous one: every opening is passed over a few times at
+  // most, where a binary search per tag would cost a chain of cache misses.
   std::size_t First(std::size_t from) const {
     if (indexed_ == nullptr) return FindText(opening_, text_, from);
-    const auto it = std::lower_bound(indexed_->begin(), indexed_->end(), from);
-    return it == indexed_->end() ? npos : *it;
+    const std::vector<std::size_t>& at = *indexed_;
+    if (cursor_ > 0 && at[cursor_ - 1] >= from) cursor_ = 0;  // asked further back: start over
+    while (cursor_ < at.size() && at[cursor_] < from) ++cursor_;
+    return cursor_ == at.size() ? npos : at[cursor_];
   }
 
   // The start of the last occurrence that begins in [lo, hi].
   std::size_t LastIn(std::size_t lo, std::size_t hi) const {
     if (indexed_ == nullptr) return FindLastTextIn(opening_, text_, lo, hi);
-    auto it = std::upper_bound(indexed_->begin(), indexed_->end(), hi);
-    if (it == indexed_->begin()) return npos;
+    const std::vector<std::size_t>& at = *indexed_;
+    if (cursor_ < at.size() && at[cursor_] == lo) {  // lo is First's answer: step on from it
+      std::size_t i = cursor_;
+      if (at[i] > hi) return npos;
+      while (i + 1 < at.size() && at[i + 1] <= hi) ++i;
+      return at[i];
+    }
+    auto it = std::upper_bound(at.begin(), at.end(), hi);
+    if (it == at.begin()) return npos;
     --it;
     return *it >= lo ? *it : npos;
   }
@@ -323,6 +334,7 @@ class TagOpenings {
   std::string_view text_;
   std::string_view opening_;
   const std::vector<std::size_t>* indexed_;
+  mutable std::size_t cursor_ = 0;  // First's last answer (an index into *indexed_)
 };
 
 // Where the next tag to look at begins: the nearest tag opening before the next occurrence of the

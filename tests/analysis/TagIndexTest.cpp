@@ -191,5 +191,27 @@ TEST_F(TagIndexScanTest, ScansAgreeWithAndWithoutIndex) {
   }
 }
 
+// Long runs of openings without the attribute between those that carry it, an attribute far
+// behind its opening, and openings inside other tags: the scan steps through the openings in
+// order and must find what the plain search finds.
+TEST_F(TagIndexScanTest, ScansAgreeAcrossLongRunsOfOtherOpenings) {
+  std::string page;
+  for (int i = 0; i < 300; ++i) {
+    page += "<a name=\"n" + std::to_string(i) + "\">";
+    if (i % 37 == 0) page += "<a href=\"p" + std::to_string(i) + ".html\">";
+    if (i % 53 == 0) page += "<a title=\"<a \" \n\n href=\"far" + std::to_string(i) + ".html\">";
+    if (i % 71 == 0) page += "<img src=\"i.gif\" alt=\"<a href=x.html>\">";
+  }
+  scratch.UseTagIndex = false;
+  links.clear();
+  const std::string searched = Run(AllScans, page);
+  const TLinkList searchedLinks = links;
+  scratch.UseTagIndex = true;
+  links.clear();
+  EXPECT_EQ(Run(AllScans, page), searched);
+  EXPECT_EQ(links, searchedLinks);
+  EXPECT_GT(searchedLinks.size(), 10u);
+}
+
 }  // namespace
 }  // namespace qm::testing
