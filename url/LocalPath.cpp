@@ -259,6 +259,33 @@ std::string RelativeLocalPath(std::string_view target, std::string_view page) {
 
 namespace {
 
+// Starts a relative path from the page's directory (components each ending in "\") towards the
+// target's (components each ending in `targetSep`): "../" up to the task folder and into the
+// other host's folder, or up to the directory both share. Leaves in `targetDir` the target's
+// components below the shared part.
+void AppendClimb(std::string& r, std::string_view targetHost, const TSplitUrl& page,
+                 std::string_view& targetDir, char targetSep) {
+  std::string_view pageDir = page.Dir;
+  if (targetHost != page.Host) {
+    const auto ups = static_cast<std::size_t>(std::count(pageDir.begin(), pageDir.end(), '\\'));
+    for (std::size_t k = 0; k <= ups; ++k) r += "../";
+    r += targetHost;
+    r += '/';
+    return;
+  }
+  for (;;) {
+    const std::size_t pEnd = pageDir.find('\\');
+    const std::size_t tEnd = targetDir.find(targetSep);
+    if (pEnd == std::string_view::npos || tEnd == std::string_view::npos ||
+        pageDir.substr(0, pEnd) != targetDir.substr(0, tEnd))
+      break;
+    pageDir.remove_prefix(pEnd + 1);
+    targetDir.remove_prefix(tEnd + 1);
+  }
+  const auto ups = static_cast<std::size_t>(std::count(pageDir.begin(), pageDir.end(), '\\'));
+  for (std::size_t k = 0; k < ups; ++k) r += "../";
+}
+
 // RelativeLocalPath of an http(s) URL whose split is its own text: no blank or control byte, a
 // host that needs no safe form, and a path without escapes, "\" or characters no file name may
 // hold, whose every directory is a plain name and whose file name ends in no dot. Such a URL's
@@ -290,27 +317,9 @@ bool PlainRelativeLocalPath(std::string_view target, const TSplitUrl& page, std:
   if (name.size() + (generated ? 5 : 0) > kMaxNameBytes) return false;
   if (!generated && !name.empty() && name.back() == '.') return false;
 
-  std::string_view pDir = page.Dir;              // components each ending in "\"
   std::string_view tDir = path.substr(0, from);  // components each ending in "/"
   r.clear();
-  if (host != page.Host) {
-    const std::size_t ups = static_cast<std::size_t>(std::count(pDir.begin(), pDir.end(), '\\'));
-    for (std::size_t k = 0; k <= ups; ++k) r += "../";
-    r += host;
-    r += '/';
-  } else {
-    for (;;) {
-      const std::size_t pEnd = pDir.find('\\');
-      const std::size_t tEnd = tDir.find('/');
-      if (pEnd == std::string_view::npos || tEnd == std::string_view::npos ||
-          pDir.substr(0, pEnd) != tDir.substr(0, tEnd))
-        break;
-      pDir.remove_prefix(pEnd + 1);
-      tDir.remove_prefix(tEnd + 1);
-    }
-    const std::size_t ups = static_cast<std::size_t>(std::count(pDir.begin(), pDir.end(), '\\'));
-    for (std::size_t k = 0; k < ups; ++k) r += "../";
-  }
+  AppendClimb(r, host, page, tDir, '/');
   r.append(tDir);
   if (name.empty()) {
     r += "index.html";
@@ -333,29 +342,9 @@ std::string RelativeLocalPath(std::string_view target, const TSplitUrl& page) {
 std::string RelativeLocalPathBySplit(std::string_view target, const TSplitUrl& page) {
   if (SchemeLength(target) == 0) return std::string(target);
   const TSplitUrl t = SplitUrl(target);
-  // Both dirs are chains of components each ending in "".
-  std::string_view pDir = page.Dir;
   std::string_view tDir = t.Dir;
   std::string r;
-  if (t.Host != page.Host) {
-    // Up from the page's directory to the task folder, down into the other host's folder.
-    const std::size_t ups = static_cast<std::size_t>(std::count(pDir.begin(), pDir.end(), '\\'));
-    for (std::size_t k = 0; k <= ups; ++k) r += "../";
-    r += t.Host;
-    r += '/';
-  } else {
-    for (;;) {
-      const std::size_t pEnd = pDir.find('\\');
-      const std::size_t tEnd = tDir.find('\\');
-      if (pEnd == std::string_view::npos || tEnd == std::string_view::npos ||
-          pDir.substr(0, pEnd) != tDir.substr(0, tEnd))
-        break;
-      pDir.remove_prefix(pEnd + 1);
-      tDir.remove_prefix(tEnd + 1);
-    }
-    const std::size_t ups = static_cast<std::size_t>(std::count(pDir.begin(), pDir.end(), '\\'));
-    for (std::size_t k = 0; k < ups; ++k) r += "../";
-  }
+  AppendClimb(r, t.Host, page, tDir, '\\');
   // The target's remaining components, up to its last "\", with "/" separators.
   tDir = tDir.substr(0, tDir.rfind('\\') + 1);
   const std::size_t dirStart = r.size();
