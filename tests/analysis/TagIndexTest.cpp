@@ -117,8 +117,6 @@ TEST(TagIndex, UpdateAgreesWithNewIndex) {
 
 // Generated pages through every tag scan, as the analysis runs them (one tracked page, scans in
 // turn), with the index and with the plain search: the same pages and links come out.
-using TagIndexScanTest = ScanFixture;
-
 std::string GeneratedPage(std::mt19937& random) {
   static const std::vector<std::string> kPieces = {
       "<img src=\"a.gif\">",
@@ -175,10 +173,11 @@ void AllScans(TTask& t, std::string_view b, std::string& p, TLinkList& l, TScanS
   ScanTag(t, b, p, "src", ">", "<video ", true, 0, l, s);
 }
 
-TEST_F(TagIndexScanTest, ScansAgreeWithAndWithoutIndex) {
-  std::mt19937 random(300);
-  for (int round = 0; round < 400; ++round) {
-    const std::string page = GeneratedPage(random);
+class TagIndexScanTest : public ScanFixture {
+ protected:
+  // Runs every scan over `page` with the plain search and with the index: both must save the
+  // same text and list the same links. Gives the links found.
+  TLinkList ExpectSameWithAndWithoutIndex(const std::string& page) {
     scratch.UseTagIndex = false;
     links.clear();
     const std::string searched = Run(AllScans, page);
@@ -187,6 +186,14 @@ TEST_F(TagIndexScanTest, ScansAgreeWithAndWithoutIndex) {
     links.clear();
     EXPECT_EQ(Run(AllScans, page), searched) << page;
     EXPECT_EQ(links, searchedLinks) << page;
+    return searchedLinks;
+  }
+};
+
+TEST_F(TagIndexScanTest, ScansAgreeWithAndWithoutIndex) {
+  std::mt19937 random(300);
+  for (int round = 0; round < 400; ++round) {
+    ExpectSameWithAndWithoutIndex(GeneratedPage(random));
     if (HasFailure()) return;
   }
 }
@@ -202,15 +209,7 @@ TEST_F(TagIndexScanTest, ScansAgreeAcrossLongRunsOfOtherOpenings) {
     if (i % 53 == 0) page += "<a title=\"<a \" \n\n href=\"far" + std::to_string(i) + ".html\">";
     if (i % 71 == 0) page += "<img src=\"i.gif\" alt=\"<a href=x.html>\">";
   }
-  scratch.UseTagIndex = false;
-  links.clear();
-  const std::string searched = Run(AllScans, page);
-  const TLinkList searchedLinks = links;
-  scratch.UseTagIndex = true;
-  links.clear();
-  EXPECT_EQ(Run(AllScans, page), searched);
-  EXPECT_EQ(links, searchedLinks);
-  EXPECT_GT(searchedLinks.size(), 10u);
+  EXPECT_GT(ExpectSameWithAndWithoutIndex(page).size(), 10u);
 }
 
 }  // namespace
