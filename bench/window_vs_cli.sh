@@ -12,7 +12,9 @@ build=${1:-build/release}
 pages=${PAGES:-2000}
 work=$(mktemp -d)
 chmod 755 "$work"  # nginx workers run as an unprivileged user
-trap 'kill $(cat "$work/nginx.pid" 2>/dev/null) 2>/dev/null || true; rm -rf "$work"' EXIT
+WORK=$work
+source bench/fast_runs/common.sh
+trap 'stop_nginx; rm -rf "$work"' EXIT
 
 # The site: page i links to the next five pages, to the index and to one shared image in ten.
 mkdir -p "$work/site/pages" "$work/site/img"
@@ -31,23 +33,8 @@ for i in range(n // 10):
     open(os.path.join(root, "img", f"i{i}.gif"), "wb").write(b"GIF89a" + bytes(range(256)) * 4)
 PY
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat > "$work/nginx.conf" <<CONF
-worker_processes 2;
-pid $work/nginx.pid;
-error_log $work/error.log;
-events { worker_connections 256; }
-http {
-  access_log off;
-  client_body_temp_path $work/tmp; proxy_temp_path $work/tmp; fastcgi_temp_path $work/tmp;
-  uwsgi_temp_path $work/tmp; scgi_temp_path $work/tmp;
-  types { text/html html; image/gif gif; }
-  server { listen 127.0.0.1:$port; root $work/site; }
-}
-CONF
-mkdir -p "$work/tmp"
-nginx -c "$work/nginx.conf" -p "$work"
-url="http://127.0.0.1:$port/index.html"
+start_nginx "$work/site" >/dev/null
+url="$BASE/index.html"
 
 echo "site: $pages pages and $((pages / 10)) images at $url"
 start=$(date +%s.%N)
