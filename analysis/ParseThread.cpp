@@ -22,6 +22,11 @@ void LoadFile(const std::string& nativePath, std::string& text) {
   if (!ReadWholeFile(nativePath, text)) throw std::runtime_error("无法打开文件 " + nativePath);
 }
 
+// The save failed after the temporary file was renamed: the fetched bytes are gone.
+struct TFetchedBytesLost : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 // Seconds as the result line prints them: a plain decimal number.
 std::string SecondsText(double seconds) {
   char buf[64];
@@ -216,8 +221,6 @@ void ParseThread::Analyse(std::int32_t index) {
       return;
     }
     PacedSleep(10);
-    // A script's temporary file stays: the pages that use it read it from there.
-    if (!HasExtIn(pageUrl, ScriptExts)) DeleteFileAt(NativePath(tmpFile));
     docText_.clear();
     fileText_.clear();
 
@@ -228,6 +231,9 @@ void ParseThread::Analyse(std::int32_t index) {
              "字节，解析成功,用时time=" + SecondsText(secs) + "秒" + "新增" +
              std::to_string(added) + "个链接" + "，保存为" + parts.Dir + parts.File);
     Window().RefreshTaskRow(task_);
+  } catch (const TFetchedBytesLost& e) {
+    // Nothing is left to analyse again: the page is fetched again by a repair.
+    Fail(index, "解析错误信息=", e.what(), "RealUrl=", rawUrl, DownloadError);
   } catch (const std::exception& e) {
     Fail(index, "解析错误信息=", e.what(), "RealUrl=", rawUrl, AnalysisError);
   }
@@ -334,8 +340,20 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   // Save under the final name with the resource's date.
   const std::string finalFile = NativePath(localFile);
   const TDateTime date = task_.GetFileTime(task_.ResolveIndex(index));
-  if (!WriteWholeFile(finalFile, docText_, date > kNoDate ? date : Now()))
-    throw std::runtime_error("无法保存文件 " + finalFile);
+  const TDateTime stamp = date > kNoDate ? date : Now();
+  if (!markSaved_ || HasExtIn(pageUrl, ScriptExts)) {
+    // The temporary file stays: the page is analysed again from it, or other pages read the
+    // script from it.
+    if (!WriteWholeFile(finalFile, docText_, stamp))
+      throw std::runtime_error("无法保存文件 " + finalFile);
+  } else {
+    // The temporary file takes the final name and the new bytes go over its own storage: no
+    // second file is filled and no first one emptied.
+    if (!RenameFileTo(NativePath(localFile + ".tmp"), finalFile))
+      throw std::runtime_error("无法保存文件 " + finalFile);
+    if (!RewriteFile(finalFile, docText_, stamp))
+      throw TFetchedBytesLost("无法保存文件 " + finalFile);
+  }
   if (markSaved_) task_.SetStatus(index, Saved);
 
   // On the start page of a Directory-scope task the user admits the other directories first.

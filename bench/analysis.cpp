@@ -131,6 +131,8 @@ std::unique_ptr<TTask> FetchedTask(const std::string& folder, const std::vector<
     const std::string local = LocalPathOf(folder, url);
     ForceDirs(local.substr(0, local.rfind('\\') + 1));
     WriteWholeFile(NativePath(local + ".tmp"), pages[i].Text);
+    // As in a new copy: no saved file from the previous round.
+    DeleteFileAt(NativePath(local));
   }
   task->SetStartUrl(task->GetUrl(0));
   return task;

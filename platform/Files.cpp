@@ -95,6 +95,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
       break;
     }
     done += static_cast<std::size_t>(n);
+    // A short read of a regular file that has reached its known length is its end: no second
+    // read to find it.
+    if (done < bytes.size() && done >= static_cast<std::size_t>(st.st_size)) break;
   }
   bytes.resize(done);
   ::close(fd);
@@ -122,6 +125,17 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes, TDateTime d
   const bool ok = WriteAll(fd, bytes);
   if (ok) {
     // Through the open file: no second look-up of the path.
+    const TFileTimes t(date);
+    ::futimens(fd, t.times);
+  }
+  return (::close(fd) == 0) && ok;
+}
+
+bool RewriteFile(const std::string& path, std::string_view bytes, TDateTime date) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+  if (ok) {
     const TFileTimes t(date);
     ::futimens(fd, t.times);
   }

@@ -32,6 +32,8 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes);
 // The same, then gives the file the date as SetFileDate does (a date that cannot be set is not
 // reported).
 bool WriteWholeFile(const std::string& path, std::string_view bytes, TDateTime date);
+// Writes the bytes over an existing file, reusing its storage, and dates it as SetFileDate does.
+bool RewriteFile(const std::string& path, std::string_view bytes, TDateTime date);
 
 // A file written by appending blocks at its end, created when missing (a resumable download).
 class TAppendFile {

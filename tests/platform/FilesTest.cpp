@@ -43,6 +43,25 @@ TEST(Files, AWholeFileWrittenWithItsDate) {
   EXPECT_FALSE(WriteWholeFile((dir.Path() / "no" / "dir.html").string(), "x", date));
 }
 
+TEST(Files, ARewrittenFileHoldsExactlyTheNewBytesAndItsDate) {
+  TempDir dir;
+  const std::string file = (dir.Path() / "page.html").string();
+  const TDateTime date = UnixToLocalDateTime(1700000000);
+  // Shorter than what was there (the tail must go), longer, and empty.
+  for (const std::string& bytes : {std::string("short"), std::string(70000, 'y'), std::string()}) {
+    WriteFileBytes(file, std::string(9000, 'x'));
+    ASSERT_TRUE(RewriteFile(file, bytes, date)) << bytes.size();
+    EXPECT_EQ(ReadFileBytes(file), bytes);
+    TDateTime back = 0;
+    ASSERT_TRUE(GetFileDate(file, back));
+    EXPECT_EQ(LocalDateTimeToUnix(back), 1700000000);
+  }
+  // Only a file that is there is rewritten.
+  const std::string missing = (dir.Path() / "missing").string();
+  EXPECT_FALSE(RewriteFile(missing, "x", date));
+  EXPECT_FALSE(FileExists(missing));
+}
+
 TEST(Files, AnAppendFileResumesAtItsLengthAndCanStartOver) {
   TempDir dir;
   const std::string file = (dir.Path() / "part.tmp").string();

@@ -179,6 +179,30 @@ TEST_F(AnalysisTest, PageWaitsForItsScriptFileAndScriptKeepsItsTemporaryFile) {
   EXPECT_FALSE(FileExists(Native("http://h.test/index.html") + ".tmp"));
 }
 
+TEST_F(AnalysisTest, SavedPageReplacesAnOlderCopyWithExactlyTheRewrittenBytes) {
+  // An update run: the saved file of the last run is there, longer than the new page. The
+  // absolute link becomes a shorter relative one, so the saved page is shorter than the fetched.
+  WriteFileBytes(Native("http://h.test/docs/index.html"), std::string(50000, 'o'));
+  const std::int32_t page = AddFetched("http://h.test/docs/index.html",
+                                       "<a href=\"http://h.test/docs/sub/b.html\">b</a>");
+  Analyse(page);
+  EXPECT_EQ(task_.GetStatus(page), Saved);
+  EXPECT_EQ(ReadFileBytes(Native("http://h.test/docs/index.html")), "<a href=\"sub/b.html\">b</a>");
+  EXPECT_FALSE(FileExists(Native("http://h.test/docs/index.html") + ".tmp"));
+}
+
+TEST_F(AnalysisTest, PageThatCannotBeSavedKeepsItsFetchedBytesForARepair) {
+  // A folder holds the page's final name: the save fails, and the fetched bytes stay as they came
+  // so that a repair analyses the page again.
+  const std::string body = "<a href=\"http://h.test/b.html\">b</a>";
+  const std::int32_t page = AddFetched("http://h.test/index.html", body);
+  std::filesystem::create_directories(Native("http://h.test/index.html") + "/inside");
+  Analyse(page);
+  EXPECT_EQ(task_.GetStatus(page), AnalysisError);
+  EXPECT_EQ(ReadFileBytes(Native("http://h.test/index.html") + ".tmp"), body);
+  EXPECT_TRUE(window_.HasLineContaining("解析错误信息=无法保存文件"));
+}
+
 TEST_F(AnalysisTest, PageWhoseScriptFailedIsSaved) {
   const std::int32_t page =
       AddFetched("http://h.test/index.html", "<script src=\"app.js\"></script>");
