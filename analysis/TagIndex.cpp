@@ -116,61 +116,82 @@ int TTagIndex::NamedKindAt(std::string_view text, std::size_t lt) {
 }
 
 const std::vector<std::size_t>& TTagIndex::Of(int kind, std::string_view text) {
-  std::vector<std::size_t>& any = at_[kAnyTag];
+  const auto k = static_cast<std::size_t>(kind);
   if (kind == kAnyTag && !anyFound_) {
+    std::vector<std::size_t>& any = at_[kAnyTag];
     any.clear();
     ForEachLt(text, [&](std::size_t lt) { any.push_back(lt); });
     anyFound_ = true;
+    applied_[kAnyTag] = batchCount_;
   }
-  return at_[static_cast<std::size_t>(kind)];
+  for (; applied_[k] < batchCount_; ++applied_[k]) Apply(k, batches_[applied_[k]]);
+  return at_[k];
 }
+
+namespace {
+
+// Where the stretch read again for edit i begins in the old text: a few bytes before the change,
+// for a "<" whose kind the change may alter, but not before the end of the previous change.
+std::size_t WindowStart(const std::vector<TTagIndex::TEdit>& edits, std::size_t i) {
+  const std::size_t floor = i == 0 ? 0 : edits[i - 1].OldTo;
+  const std::size_t from = edits[i].OldFrom;
+  return std::max(floor, from - std::min(from, kReach));
+}
+
+}  // namespace
 
 void TTagIndex::Update(std::string_view text, const std::vector<TEdit>& edits) {
   if (edits.empty()) return;
-  // Every "<" of a changed stretch, and of the few bytes before it whose kind the change may
-  // alter, is read again from the new text; the others keep their kind and move.
-  const auto windowStart = [&](std::size_t i) {
-    const std::size_t floor = i == 0 ? 0 : edits[i - 1].OldTo;
-    const std::size_t from = edits[i].OldFrom;
-    return std::max(floor, from - std::min(from, kReach));
-  };
-  found_.clear();
+  if (batchCount_ == batches_.size()) batches_.emplace_back();
+  TBatch& batch = batches_[batchCount_++];
+  batch.Edits = edits;
+  // Every "<" of a changed stretch, and of the few bytes before it, is read again from the new
+  // text; the others keep their kind and move.
+  batch.Found.clear();
   for (std::size_t i = 0; i < edits.size(); ++i) {
     const TEdit& e = edits[i];
-    const std::size_t newStart = windowStart(i) + e.NewFrom - e.OldFrom;
-    for (std::size_t p = newStart; p < e.NewTo; ++p)
-      if (text[p] == '<') found_.push_back({p, NamedKindAt(text, p), i});
-  }
-  std::array<bool, kKinds> foundOf{};
-  for (const TFound& found : found_) {
-    foundOf[kAnyTag] = true;
-    if (found.Kind > 0) foundOf[static_cast<std::size_t>(found.Kind)] = true;
-  }
-  for (std::size_t k = anyFound_ ? 0 : 1; k < kKinds; ++k) {
-    const std::vector<std::size_t>& old = at_[k];
-    if (old.empty() && !foundOf[k]) continue;  // none before, none now
-    std::vector<std::size_t>& now = spare_;
-    now.clear();
-    now.reserve(old.size() + 16);
-    std::size_t j = 0;  // next old position
-    std::size_t f = 0;  // next found opening
-    for (std::size_t i = 0; i < edits.size(); ++i) {
-      const TEdit& e = edits[i];
-      const std::size_t start = windowStart(i);
-      for (; j < old.size() && old[j] < start; ++j) now.push_back(old[j] + e.NewFrom - e.OldFrom);
-      while (j < old.size() && old[j] < e.OldTo) ++j;
-      for (; f < found_.size() && found_[f].Edit == i; ++f)
-        if (k == kAnyTag || found_[f].Kind == static_cast<int>(k)) now.push_back(found_[f].Pos);
+    const char* const begin = text.data() + WindowStart(edits, i) + e.NewFrom - e.OldFrom;
+    const char* const end = text.data() + e.NewTo;
+    for (const char* p = begin; p < end; ++p) {
+      p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+      if (p == nullptr) break;
+      const auto at = static_cast<std::size_t>(p - text.data());
+      batch.Found.push_back({at, NamedKindAt(text, at), i});
     }
-    const TEdit& last = edits.back();
-    for (; j < old.size(); ++j) now.push_back(old[j] + last.NewTo - last.OldTo);
-    at_[k].swap(now);
   }
+}
+
+void TTagIndex::Apply(std::size_t k, const TBatch& batch) {
+  const std::vector<TEdit>& edits = batch.Edits;
+  const std::vector<TFound>& found = batch.Found;
+  const std::vector<std::size_t>& old = at_[k];
+  const bool anyFound = std::any_of(found.begin(), found.end(), [&](const TFound& f) {
+    return k == kAnyTag || f.Kind == static_cast<int>(k);
+  });
+  if (old.empty() && !anyFound) return;  // none before, none now
+  std::vector<std::size_t>& now = spare_;
+  now.clear();
+  now.reserve(old.size() + 16);
+  std::size_t j = 0;  // next old position
+  std::size_t f = 0;  // next found opening
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    const TEdit& e = edits[i];
+    const std::size_t start = WindowStart(edits, i);
+    for (; j < old.size() && old[j] < start; ++j) now.push_back(old[j] + e.NewFrom - e.OldFrom);
+    while (j < old.size() && old[j] < e.OldTo) ++j;
+    for (; f < found.size() && found[f].Edit == i; ++f)
+      if (k == kAnyTag || found[f].Kind == static_cast<int>(k)) now.push_back(found[f].Pos);
+  }
+  const TEdit& last = edits.back();
+  for (; j < old.size(); ++j) now.push_back(old[j] + last.NewTo - last.OldTo);
+  at_[k].swap(now);
 }
 
 void TTagIndex::Build(std::string_view text) {
   for (auto& positions : at_) positions.clear();
   anyFound_ = false;
+  batchCount_ = 0;
+  applied_.fill(0);
   ForEachLt(text, [&](std::size_t lt) {
     const int k = NamedKindAt(text, lt);
     if (k > 0) at_[static_cast<std::size_t>(k)].push_back(lt);

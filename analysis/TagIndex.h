@@ -28,7 +28,8 @@ class TTagIndex {
   // Indexes `text`, forgetting the text indexed before.
   void Build(std::string_view text);
   // Brings the index to `text`, which is the text indexed before with `edits` made (in text order,
-  // not overlapping). Costs a walk over the positions, not over the text.
+  // not overlapping). Reads only the changed stretches; the positions of a kind are moved when
+  // that kind is next asked for, so a kind no later scan wants costs nothing.
   void Update(std::string_view text, const std::vector<TEdit>& edits);
   // The 0-based positions of every occurrence of kOpenings[kind] in `text`, the text indexed, in
   // ascending order. Those of kind 0, which only a rare scan wants, are found at the first call.
@@ -43,9 +44,20 @@ class TTagIndex {
     int Kind;  // named kind, or -1
     std::size_t Edit;
   };
+  // One Update's changes and the openings found in the changed stretches of its text.
+  struct TBatch {
+    std::vector<TEdit> Edits;
+    std::vector<TFound> Found;
+  };
+  void Apply(std::size_t kind, const TBatch& batch);
+
   std::array<std::vector<std::size_t>, kOpenings.size()> at_;
-  std::vector<TFound> found_;       // Update's openings in the changed stretches
-  std::vector<std::size_t> spare_;  // Update's new positions of one kind, swapped in
+  // The Updates since the last Build (the first batchCount_ of batches_, whose storage is kept),
+  // and how many of them each kind's positions have been moved through.
+  std::vector<TBatch> batches_;
+  std::size_t batchCount_ = 0;
+  std::array<std::size_t, kOpenings.size()> applied_{};
+  std::vector<std::size_t> spare_;  // new positions of one kind, swapped in
   bool anyFound_ = false;           // at_[kAnyTag] holds the positions
 };
 

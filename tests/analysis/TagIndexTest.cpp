@@ -21,10 +21,13 @@ std::vector<std::size_t> Searched(std::string_view text, std::string_view openin
   return at;
 }
 
-void ExpectIndexOf(TTagIndex& index, std::string_view text) {
+// `kinds`: a bit per kind to check, all of them by default.
+void ExpectIndexOf(TTagIndex& index, std::string_view text, unsigned kinds = ~0u) {
   for (std::size_t k = 0; k < TTagIndex::kOpenings.size(); ++k)
-    EXPECT_EQ(index.Of(static_cast<int>(k), text), Searched(text, TTagIndex::kOpenings[k]))
-        << "opening \"" << TTagIndex::kOpenings[k] << "\" in \"" << text << "\"";
+    if (kinds & (1u << k)) {
+      EXPECT_EQ(index.Of(static_cast<int>(k), text), Searched(text, TTagIndex::kOpenings[k]))
+          << "opening \"" << TTagIndex::kOpenings[k] << "\" in \"" << text << "\"";
+    }
 }
 
 TEST(TagIndex, KindsOfOpenings) {
@@ -83,14 +86,15 @@ TEST(TagIndex, AgreesWithSearchOnGeneratedTexts) {
 }
 
 // Random changes, in text order, each replacing a stretch by generated text; Update must give
-// what indexing the new text gives.
+// what indexing the new text gives. Each step asks for some kinds only, so that a kind is often
+// asked for after several Updates it has not been brought through yet.
 TEST(TagIndex, UpdateAgreesWithNewIndex) {
   std::mt19937 random(1818);
   TTagIndex updated;
   for (int round = 0; round < 300; ++round) {
     std::string text = GeneratedText(random, 1 + random() % 60);
     updated.Build(text);
-    for (int step = 0; step < 3; ++step) {
+    for (int step = 0; step < 4; ++step) {
       std::vector<TTagIndex::TEdit> edits;
       std::string changed;
       std::size_t copied = 0;
@@ -109,7 +113,7 @@ TEST(TagIndex, UpdateAgreesWithNewIndex) {
       changed.append(text, copied);
       updated.Update(changed, edits);
       text = changed;
-      ExpectIndexOf(updated, text);
+      ExpectIndexOf(updated, text, step == 3 ? ~0u : static_cast<unsigned>(random()));
       if (HasFailure()) return;
     }
   }
