@@ -72,12 +72,15 @@ class UniqueAppender {
 struct ResolvedLink {
   bool accepted = false;  // a URL came out and passed the host test
   bool hasFragment = false;
-  bool listed = false;      // this scan has put `absolute` into the list
-  bool localKnown = false;  // `local` is worked out
+  // The answer for the value in scan number `answeredIn`, once the table has been asked: a page's
+  // repeated links (the same navigation in every section) ask it once per scan.
+  std::uint64_t answeredIn = 0;
+  bool taken = false;
+  std::string_view answer;  // views `local` or a node of the plain local paths
   std::string absolute;     // without fragment
   std::string fragmented;   // with its fragment, when it has one
   std::string local;        // relative local path with the fragment, worked out when needed
-  const std::string* plainLocal = nullptr;  // that of `absolute` (TagScan::plainLocals)
+  const std::string* plainLocal = nullptr;  // that of `absolute` (TLinkMemo::TSlot::plainLocals)
 };
 
 // Hashes std::string keys and string_view look-ups alike.
@@ -87,6 +90,84 @@ struct TextHash {
     return std::hash<std::string_view>{}(text);
   }
 };
+
+}  // namespace
+
+// What link values resolve to, kept from scan to scan and from page to page. A value's absolute
+// URL, the host test and its relative local path depend only on the base up to its last "/", the
+// page's local folder and the host rule, so the pages of one folder share the work; the table is
+// asked again in every scan.
+struct TLinkMemo {
+  struct TContext {
+    std::string resolveBase;  // the base URL up to its last "/" (all of it when it has none)
+    std::string host;         // the page's local folder
+    std::string dir;
+    std::string startUrl;
+    bool anyHost = false;
+    int hostOnly = 0;
+    bool operator==(const TContext&) const = default;
+  };
+  // By link value, and relative local paths by absolute URL (links that differ only in their
+  // fragment, or that are redirected to one target, share one). Nodes stay put while a scan runs,
+  // so views of their texts stay valid for the whole scan.
+  struct TSlot {
+    TContext context;
+    std::unordered_map<std::string, ResolvedLink, TextHash, std::equal_to<>> resolved;
+    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> plainLocals;
+    std::uint64_t lastScan = 0;
+  };
+  // A few contexts at once: the tag kinds of a page differ in their host rule, and pages of a few
+  // folders alternate. A slot that grows past kMaxValues starts again.
+  static constexpr std::size_t kSlots = 8;
+  static constexpr std::size_t kMaxValues = 4096;
+  std::vector<TSlot> slots;
+  std::uint64_t scans = 0;
+
+  // The slot of `context` for a new scan, made (or taken from the least recently used) when
+  // missing.
+  TSlot& Enter(TContext&& context) {
+    ++scans;
+    TSlot* slot = nullptr;
+    for (TSlot& s : slots)
+      if (s.context == context) slot = &s;
+    if (slot == nullptr) {
+      if (slots.size() < kSlots) {
+        slot = &slots.emplace_back();
+      } else {
+        slot = &*std::min_element(slots.begin(), slots.end(), [](const TSlot& a, const TSlot& b) {
+          return a.lastScan < b.lastScan;
+        });
+      }
+      slot->context = std::move(context);
+      slot->resolved.clear();
+      slot->plainLocals.clear();
+    } else if (slot->resolved.size() > kMaxValues || slot->plainLocals.size() > kMaxValues) {
+      slot->resolved.clear();
+      slot->plainLocals.clear();
+    }
+    slot->lastScan = scans;
+    return *slot;
+  }
+};
+
+TScanScratch::TScanScratch() = default;
+TScanScratch::~TScanScratch() = default;
+
+TLinkMemo& TScanScratch::LinkMemo() {
+  if (!links_) links_ = std::make_unique<TLinkMemo>();
+  return *links_;
+}
+
+namespace {
+
+// The base URL's part that resolving a relative or root link reads: up to its last "/".
+std::string_view ResolveBaseOf(std::string_view base) {
+  const std::string_view b = TrimBlanks(base);
+  const std::size_t scheme = SchemeLength(b);
+  const std::size_t slash = b.rfind('/');
+  if (scheme == 0 || slash == npos || slash < scheme) return b;
+  return b.substr(0, slash + 1);
+}
 
 // Everything one ScanTag call needs for each tag it meets.
 struct TagScan {
@@ -98,13 +179,10 @@ struct TagScan {
   int hostOnly;
   UniqueAppender collected;
   std::vector<std::string> rejects;  // refused strings when refusing is on, read once per scan
-  // By link value. Nodes stay put, so views of their texts stay valid for the whole scan.
-  std::unordered_map<std::string, ResolvedLink, TextHash, std::equal_to<>> resolved;
-  TFunctionRecord expr;  // the expression of the current tag, when its value is one
-  // Relative local paths by absolute URL: links that differ only in their fragment, or that are
-  // redirected to one target, share one. Nodes stay put, as in `resolved`.
-  std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> plainLocals;
-  std::string target;        // the current link's table text (its redirect target), reused
+  TLinkMemo::TSlot* memo = nullptr;  // the resolutions of this scan's context
+  std::uint64_t number = 0;          // the scan's number, for the answers of the table
+  TFunctionRecord expr;              // the expression of the current tag, when its value is one
+  std::string target;                // the current link's table text (its redirect target), reused
   std::string quotedOutput;  // the current tag's rewritten expression, requoted for its value
   std::string startUrl;      // the task's start URL, read once per scan
   bool lookUp = true;        // known links are looked up in the table (not for script sources)
@@ -164,19 +242,23 @@ bool RejectedByList(const TagScan& scan, std::string_view tagText) {
 
 // RelativeLocalPath of a URL without fragment, worked out once per scan.
 const std::string& PlainLocal(TagScan& scan, std::string_view url) {
-  auto it = scan.plainLocals.find(url);
-  if (it == scan.plainLocals.end())
-    it = scan.plainLocals.emplace(std::string(url), RelativeLocalPath(url, scan.baseSplit)).first;
+  auto& plainLocals = scan.memo->plainLocals;
+  auto it = plainLocals.find(url);
+  if (it == plainLocals.end())
+    it = plainLocals.emplace(std::string(url), RelativeLocalPath(url, scan.baseSplit)).first;
   return it->second;
 }
+
+bool AskTable(TagScan& scan, ResolvedLink& link, std::string_view& local);
 
 // Resolves a link value; when the task wants it, collects it and gives the local path that
 // replaces it. False when the tag keeps its link.
 bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
   // Pages repeat their links; what depends only on the value is worked out once per scan.
-  auto it = scan.resolved.find(value);
-  if (it == scan.resolved.end()) {
-    it = scan.resolved.emplace(std::string(value), ResolvedLink()).first;
+  auto& resolved = scan.memo->resolved;
+  auto it = resolved.find(value);
+  if (it == resolved.end()) {
+    it = resolved.emplace(std::string(value), ResolvedLink()).first;
     ResolvedLink& link = it->second;
     std::string absolute;
     if (!MakeAbsoluteUrl(value, scan.base, absolute)) return false;
@@ -192,24 +274,33 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
   }
   ResolvedLink& link = it->second;
   if (!link.accepted) return false;
+  if (link.answeredIn == scan.number) {
+    local = link.answer;
+    return link.taken;
+  }
+  link.answeredIn = scan.number;
+  link.taken = AskTable(scan, link, local);
+  link.answer = local;
+  return link.taken;
+}
+
+// The local path of a resolved link that the table knows (its redirect target's), or that of a
+// link new to the table, which is collected.
+bool AskTable(TagScan& scan, ResolvedLink& link, std::string_view& local) {
   const auto plainLocal = [&]() -> const std::string& {
     if (link.plainLocal == nullptr) link.plainLocal = &PlainLocal(scan, link.absolute);
     return *link.plainLocal;
   };
   const auto writtenLocal = [&]() -> const std::string& {
     if (!link.hasFragment) return plainLocal();
-    if (!link.localKnown) {
-      link.local = RelativeLocalPath(link.fragmented, scan.baseSplit);
-      link.localKnown = true;
-    }
+    link.local = RelativeLocalPath(link.fragmented, scan.baseSplit);
     return link.local;
   };
 
   std::string& target = scan.target;
   const std::int32_t index = scan.lookUp ? scan.task.FindUrlTarget(link.absolute, target) : -1;
   if (index == -1) {
-    if (!link.listed) scan.collected.Add(link.absolute);
-    link.listed = true;
+    scan.collected.Add(link.absolute);
     local = writtenLocal();
     return !link.absolute.empty() && !local.empty();
   }
@@ -391,6 +482,10 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
                lookup == TTableLookup::KnownLinks};
   scan.baseSplit = SplitUrl(scan.base);
   if (RejectStringsOn) scan.rejects = RejectStrings.Items();
+  TLinkMemo& memo = scratch.LinkMemo();
+  scan.memo = &memo.Enter({std::string(ResolveBaseOf(scan.base)), scan.baseSplit.Host,
+                           scan.baseSplit.Dir, scan.startUrl, anyHost, hostOnly});
+  scan.number = memo.scans;
 
   // The page is copied into the scratch buffer piece by piece, from the first tag that changes;
   // a page in which no tag changes is left as it is.

@@ -4,6 +4,7 @@
 // rewrites the attribute so that the saved page points to the local copy of its target.
 // It does not parse HTML: it searches fixed tag openings and attribute names, ASCII case ignored,
 // and copies everything else of the page byte for byte.
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,9 +18,14 @@ class TTask;
 // Collected absolute URLs, in the order found. Scans append to it; the caller clears it.
 using TLinkList = std::vector<std::string>;
 
+struct TLinkMemo;
+
 // Where a scan builds the rewritten page, and the tag openings of the page. One per analysis
 // thread, reused from scan to scan so that a page costs no fresh allocation per tag kind.
 struct TScanScratch {
+  TScanScratch();
+  ~TScanScratch();
+
   std::string Text;
 
   // The scans of one page share its tag index when the caller names the page with TrackPage: the
@@ -51,7 +57,11 @@ struct TScanScratch {
   // the two).
   bool UseTagIndex = true;
 
+  // What link values resolved to in earlier scans, made at first use.
+  TLinkMemo& LinkMemo();
+
  private:
+  std::unique_ptr<TLinkMemo> links_;
   TTagIndex Tags;
   const std::string* tracked_ = nullptr;
   bool tagsValid_ = false;
