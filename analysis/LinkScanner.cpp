@@ -70,8 +70,11 @@ class UniqueAppender {
 
 // What a link value gives before the table is asked.
 struct ResolvedLink {
-  bool accepted = false;  // a URL came out and passed the host test
+  bool resolved = false;  // a URL came out
   bool hasFragment = false;
+  // The host tests against the start URL (-1 not made yet): the tag kinds differ in their rule.
+  std::int8_t sameSite = -1;
+  std::int8_t sameHost = -1;
   // The answer for the value in scan number `answeredIn`, once the table has been asked: a page's
   // repeated links (the same navigation in every section) ask it once per scan.
   std::uint64_t answeredIn = 0;
@@ -95,7 +98,7 @@ struct TextHash {
 
 // What link values resolve to, kept from scan to scan and from page to page. A value's absolute
 // URL, the host test and its relative local path depend only on the base up to its last "/", the
-// page's local folder and the host rule, so the pages of one folder share the work; the table is
+// page's local folder and the start URL, so the pages of one folder share the work; the table is
 // asked again in every scan.
 struct TLinkMemo {
   struct TContext {
@@ -103,8 +106,6 @@ struct TLinkMemo {
     std::string host;         // the page's local folder
     std::string dir;
     std::string startUrl;
-    bool anyHost = false;
-    int hostOnly = 0;
     bool operator==(const TContext&) const = default;
   };
   // By link value, and relative local paths by absolute URL (links that differ only in their
@@ -116,12 +117,23 @@ struct TLinkMemo {
     std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> plainLocals;
     std::uint64_t lastScan = 0;
   };
-  // A few contexts at once: the tag kinds of a page differ in their host rule, and pages of a few
-  // folders alternate. A slot that grows past kMaxValues starts again.
-  static constexpr std::size_t kSlots = 8;
+  // A few contexts at once, as pages of a few folders alternate. A slot that grows past kMaxValues
+  // starts again.
+  static constexpr std::size_t kSlots = 16;
   static constexpr std::size_t kMaxValues = 4096;
   std::vector<TSlot> slots;
   std::uint64_t scans = 0;
+  // The split of the last base: the scans of a page share one base.
+  std::string splitBase;
+  TSplitUrl split;
+
+  const TSplitUrl& SplitOf(const std::string& base) {
+    if (scans == 0 || base != splitBase) {
+      split = SplitUrl(base);
+      splitBase = base;
+    }
+    return split;
+  }
 
   // The slot of `context` for a new scan, made (or taken from the least recently used) when
   // missing.
@@ -251,6 +263,16 @@ const std::string& PlainLocal(TagScan& scan, std::string_view url) {
 
 bool AskTable(TagScan& scan, ResolvedLink& link, std::string_view& local);
 
+// The scan's host rule for a resolved link, tested on its URL with the fragment.
+bool HostPasses(const TagScan& scan, ResolvedLink& link) {
+  if (scan.anyHost) return true;
+  const std::string& url = link.hasFragment ? link.fragmented : link.absolute;
+  std::int8_t& known = scan.hostOnly == 0 ? link.sameSite : link.sameHost;
+  if (known < 0)
+    known = scan.hostOnly == 0 ? SameSite(url, scan.startUrl) : SameHost(url, scan.startUrl);
+  return known != 0;
+}
+
 // Resolves a link value; when the task wants it, collects it and gives the local path that
 // replaces it. False when the tag keeps its link.
 bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
@@ -264,16 +286,15 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
     if (!MakeAbsoluteUrl(value, scan.base, absolute)) return false;
     if (HasExtIn(absolute, NoQueryExts))
       absolute.resize(std::min(absolute.find('?'), absolute.size()));
-    if (!HostAllowed(scan.anyHost, scan.hostOnly, absolute, scan.startUrl)) return false;
     // The local path keeps the fragment; the table and the list do not.
     link.hasFragment = absolute.find('#') != std::string::npos;
     if (link.hasFragment) link.fragmented = absolute;
     absolute.resize(std::min(absolute.find('#'), absolute.size()));
     link.absolute = std::move(absolute);
-    link.accepted = true;
+    link.resolved = true;
   }
   ResolvedLink& link = it->second;
-  if (!link.accepted) return false;
+  if (!link.resolved || !HostPasses(scan, link)) return false;
   if (link.answeredIn == scan.number) {
     local = link.answer;
     return link.taken;
@@ -480,11 +501,11 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
                {},
                task.StartUrl(),
                lookup == TTableLookup::KnownLinks};
-  scan.baseSplit = SplitUrl(scan.base);
-  if (RejectStringsOn) scan.rejects = RejectStrings.Items();
   TLinkMemo& memo = scratch.LinkMemo();
+  scan.baseSplit = memo.SplitOf(scan.base);
+  if (RejectStringsOn) scan.rejects = RejectStrings.Items();
   scan.memo = &memo.Enter({std::string(ResolveBaseOf(scan.base)), scan.baseSplit.Host,
-                           scan.baseSplit.Dir, scan.startUrl, anyHost, hostOnly});
+                           scan.baseSplit.Dir, scan.startUrl});
   scan.number = memo.scans;
 
   // The page is copied into the scratch buffer piece by piece, from the first tag that changes;
