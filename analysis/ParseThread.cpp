@@ -18,8 +18,8 @@ namespace {
 // Date-times at or below a third of a day carry no date.
 constexpr TDateTime kNoDate = 1.0 / 3.0;
 
-void LoadFile(const std::string& nativePath, std::string& text) {
-  if (!ReadWholeFile(nativePath, text)) throw std::runtime_error("无法打开文件 " + nativePath);
+void LoadFile(TRewritableFile& file, const std::string& nativePath, std::string& text) {
+  if (!file.Load(nativePath, text)) throw std::runtime_error("无法打开文件 " + nativePath);
 }
 
 // The save failed after the temporary file was renamed: the fetched bytes are gone.
@@ -205,13 +205,18 @@ void ParseThread::Analyse(std::int32_t index) {
   const std::string tmpFile = localFile + ".tmp";
 
   try {
-    LoadFile(NativePath(tmpFile), fileText_);
+    LoadFile(fetched_, NativePath(tmpFile), fileText_);
     PacedSleep(10);
   } catch (const std::exception& e) {
     Fail(index, "解析载入错误信息=", e.what(), "Url=", rawUrl, DownloadError);
     return;
   }
 
+  // The temporary file is closed however the analysis ends.
+  struct TCloseAtEnd {
+    TRewritableFile& file;
+    ~TCloseAtEnd() { file.Close(); }
+  } closeAtEnd{fetched_};
   try {
     AnalysePage(index, rec, pageUrl, baseUrl, localFile, added);
     if (!markSaved_) {
@@ -341,19 +346,22 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   const std::string finalFile = NativePath(localFile);
   const TDateTime date = task_.GetFileTime(task_.ResolveIndex(index));
   const TDateTime stamp = date > kNoDate ? date : Now();
-  if (!markSaved_ || HasExtIn(pageUrl, ScriptExts)) {
-    // The temporary file stays: the page is analysed again from it, or other pages read the
-    // script from it.
+  const std::string tmpFile = NativePath(localFile + ".tmp");
+  // The temporary file stays when the page is analysed again from it, or when other pages read
+  // the script from it.
+  const bool keepTemporary = !markSaved_ || HasExtIn(pageUrl, ScriptExts);
+  if (keepTemporary || !fetched_.Writable()) {
     if (!WriteWholeFile(finalFile, docText_, stamp))
       throw std::runtime_error("无法保存文件 " + finalFile);
+    if (!keepTemporary) DeleteFileAt(tmpFile);
   } else {
     // The temporary file takes the final name and the new bytes go over its own storage: no
     // second file is filled and no first one emptied.
-    if (!RenameFileTo(NativePath(localFile + ".tmp"), finalFile))
-      throw std::runtime_error("无法保存文件 " + finalFile);
-    if (!RewriteFile(finalFile, docText_, stamp))
+    if (!RenameFileTo(tmpFile, finalFile)) throw std::runtime_error("无法保存文件 " + finalFile);
+    if (!fetched_.Rewrite(docText_, stamp) || !fetched_.Close())
       throw TFetchedBytesLost("无法保存文件 " + finalFile);
   }
+  fetched_.Close();
   if (markSaved_) task_.SetStatus(index, Saved);
 
   // On the start page of a Directory-scope task the user admits the other directories first.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/LinkScanner.h"
+#include "platform/Files.h"
 #include "platform/Thread.h"
 #include "task/UrlRecord.h"
 #include "url/Scope.h"
@@ -55,9 +56,10 @@ class ParseThread : public TThread {
   const bool updateRun_;
   const std::string saveRoot_;  // the task's Folder, or ".\" when empty
   std::atomic<std::int64_t> position_{0};
-  std::string fileText_;  // the temporary file as loaded
-  std::string docText_;   // the page text being scanned and rewritten, then saved
-  TLinkList links_;       // links returned by one group of scanners
+  TRewritableFile fetched_;  // the page's temporary file, open while the page is analysed
+  std::string fileText_;     // the temporary file as loaded
+  std::string docText_;      // the page text being scanned and rewritten, then saved
+  TLinkList links_;          // links returned by one group of scanners
   TScanScratch scratch_;
   std::string scriptFileUrl_;      // the page's script file, remembered by the script group
   std::int32_t scriptEntry_ = -1;  // its entry, -1 when it is not in the table

@@ -77,13 +77,13 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+namespace {
+
+// Reads an open file to its end into `bytes`, sized once from its length with a spare byte so
+// that the read that finds the end needs no room of its own.
+bool ReadOpenFile(int fd, std::string& bytes) {
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  // Sized once from the file's length, with a spare byte so that the read that finds the end
-  // needs no room of its own; a file that grows meanwhile is read to its end.
   bytes.resize(ok ? static_cast<std::size_t>(st.st_size) + 1 : 0);
   std::size_t done = 0;
   while (ok) {
@@ -96,10 +96,19 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     }
     done += static_cast<std::size_t>(n);
     // A short read of a regular file that has reached its known length is its end: no second
-    // read to find it.
+    // read to find it. A file that grows meanwhile is read to its end.
     if (done < bytes.size() && done >= static_cast<std::size_t>(st.st_size)) break;
   }
   bytes.resize(done);
+  return ok;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ReadOpenFile(fd, bytes);
   ::close(fd);
   return ok;
 }
@@ -131,15 +140,43 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes, TDateTime d
   return (::close(fd) == 0) && ok;
 }
 
-bool RewriteFile(const std::string& path, std::string_view bytes, TDateTime date) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = WriteAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
-  if (ok) {
-    const TFileTimes t(date);
-    ::futimens(fd, t.times);
+bool TRewritableFile::Load(const std::string& path, std::string& bytes) {
+  Close();
+  fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  writable_ = fd_ >= 0;
+  if (fd_ < 0 && (errno == EACCES || errno == EROFS))
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  const bool ok = ReadOpenFile(fd_, bytes);
+  size_ = bytes.size();
+  return ok;
+}
+
+bool TRewritableFile::Rewrite(std::string_view bytes, TDateTime date) {
+  if (!Writable()) return false;
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n =
+        ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
   }
-  return (::close(fd) == 0) && ok;
+  // A longer text has extended the file; a shorter one leaves a tail to cut.
+  if (ok && bytes.size() < size_) ok = ::ftruncate(fd_, static_cast<off_t>(bytes.size())) == 0;
+  if (ok) {
+    size_ = bytes.size();
+    const TFileTimes t(date);
+    ::futimens(fd_, t.times);
+  }
+  return ok;
+}
+
+bool TRewritableFile::Close() {
+  const bool ok = fd_ < 0 || ::close(fd_) == 0;
+  fd_ = -1;
+  writable_ = false;
+  return ok;
 }
 
 bool TAppendFile::Open(const std::string& path) {

@@ -32,8 +32,30 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes);
 // The same, then gives the file the date as SetFileDate does (a date that cannot be set is not
 // reported).
 bool WriteWholeFile(const std::string& path, std::string_view bytes, TDateTime date);
-// Writes the bytes over an existing file, reusing its storage, and dates it as SetFileDate does.
-bool RewriteFile(const std::string& path, std::string_view bytes, TDateTime date);
+// A file read whole and kept open, so that new bytes can go over it later (after a rename, say)
+// without a second look-up of its path.
+class TRewritableFile {
+ public:
+  TRewritableFile() = default;
+  TRewritableFile(const TRewritableFile&) = delete;
+  TRewritableFile& operator=(const TRewritableFile&) = delete;
+  ~TRewritableFile() { Close(); }
+
+  // Reads the whole file into `bytes`; false when it cannot be opened or read. A file that may
+  // not be written is read all the same (Writable tells).
+  bool Load(const std::string& path, std::string& bytes);
+  bool Writable() const { return fd_ >= 0 && writable_; }
+  // Puts `bytes` in place of the file's content, reusing its storage, and dates it as SetFileDate
+  // does.
+  bool Rewrite(std::string_view bytes, TDateTime date);
+  // False when closing reports an error (a write that failed late).
+  bool Close();
+
+ private:
+  int fd_ = -1;
+  bool writable_ = false;
+  std::size_t size_ = 0;  // the content's length as loaded or last written
+};
 
 // A file written by appending blocks at its end, created when missing (a resumable download).
 class TAppendFile {

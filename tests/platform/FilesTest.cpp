@@ -43,23 +43,41 @@ TEST(Files, AWholeFileWrittenWithItsDate) {
   EXPECT_FALSE(WriteWholeFile((dir.Path() / "no" / "dir.html").string(), "x", date));
 }
 
-TEST(Files, ARewrittenFileHoldsExactlyTheNewBytesAndItsDate) {
+TEST(Files, ALoadedFileIsRewrittenInPlaceEvenAfterARename) {
   TempDir dir;
-  const std::string file = (dir.Path() / "page.html").string();
+  const std::string file = (dir.Path() / "page.html.tmp").string();
+  const std::string renamed = (dir.Path() / "page.html").string();
   const TDateTime date = UnixToLocalDateTime(1700000000);
-  // Shorter than what was there (the tail must go), longer, and empty.
-  for (const std::string& bytes : {std::string("short"), std::string(70000, 'y'), std::string()}) {
+  // Shorter than what was there (the tail must go), longer, the same length, and empty.
+  for (const std::string& bytes :
+       {std::string("short"), std::string(70000, 'y'), std::string(9000, 'z'), std::string()}) {
     WriteFileBytes(file, std::string(9000, 'x'));
-    ASSERT_TRUE(RewriteFile(file, bytes, date)) << bytes.size();
-    EXPECT_EQ(ReadFileBytes(file), bytes);
+    TRewritableFile loaded;
+    std::string text;
+    ASSERT_TRUE(loaded.Load(file, text));
+    EXPECT_EQ(text, std::string(9000, 'x'));
+    ASSERT_TRUE(loaded.Writable());
+    ASSERT_TRUE(RenameFileTo(file, renamed));
+    ASSERT_TRUE(loaded.Rewrite(bytes, date)) << bytes.size();
+    ASSERT_TRUE(loaded.Close());
+    EXPECT_EQ(ReadFileBytes(renamed), bytes);
     TDateTime back = 0;
-    ASSERT_TRUE(GetFileDate(file, back));
+    ASSERT_TRUE(GetFileDate(renamed, back));
     EXPECT_EQ(LocalDateTimeToUnix(back), 1700000000);
   }
-  // Only a file that is there is rewritten.
-  const std::string missing = (dir.Path() / "missing").string();
-  EXPECT_FALSE(RewriteFile(missing, "x", date));
-  EXPECT_FALSE(FileExists(missing));
+  // Twice over one load: the second, shorter text cuts what the first wrote.
+  WriteFileBytes(file, "0123456789");
+  TRewritableFile loaded;
+  std::string text;
+  ASSERT_TRUE(loaded.Load(file, text));
+  ASSERT_TRUE(loaded.Rewrite("abcdefghijklmnop", date));
+  ASSERT_TRUE(loaded.Rewrite("xyz", date));
+  loaded.Close();
+  EXPECT_EQ(ReadFileBytes(file), "xyz");
+  // Only a file that is there is loaded, and a closed one is not written.
+  EXPECT_FALSE(loaded.Load((dir.Path() / "missing").string(), text));
+  EXPECT_FALSE(loaded.Writable());
+  EXPECT_FALSE(loaded.Rewrite("x", date));
 }
 
 TEST(Files, AnAppendFileResumesAtItsLengthAndCanStartOver) {
