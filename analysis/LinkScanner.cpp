@@ -117,10 +117,10 @@ struct TLinkMemo {
     std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> plainLocals;
     std::uint64_t lastScan = 0;
   };
-  // A few contexts at once, as pages of a few folders alternate. A slot that grows past kMaxValues
-  // starts again.
+  // A few contexts at once, as pages of a few folders alternate. Past kMaxValues values and paths
+  // in all, the least recently used contexts start again (each costs some 300 bytes).
   static constexpr std::size_t kSlots = 16;
-  static constexpr std::size_t kMaxValues = 4096;
+  static constexpr std::size_t kMaxValues = 2048;
   std::vector<TSlot> slots;
   std::uint64_t scans = 0;
   // The split of the last base: the scans of a page share one base.
@@ -143,22 +143,36 @@ struct TLinkMemo {
     for (TSlot& s : slots)
       if (s.context == context) slot = &s;
     if (slot == nullptr) {
-      if (slots.size() < kSlots) {
-        slot = &slots.emplace_back();
-      } else {
-        slot = &*std::min_element(slots.begin(), slots.end(), [](const TSlot& a, const TSlot& b) {
-          return a.lastScan < b.lastScan;
-        });
-      }
+      slot = slots.size() < kSlots ? &slots.emplace_back() : LeastRecentlyUsed(nullptr);
       slot->context = std::move(context);
-      slot->resolved.clear();
-      slot->plainLocals.clear();
-    } else if (slot->resolved.size() > kMaxValues || slot->plainLocals.size() > kMaxValues) {
-      slot->resolved.clear();
-      slot->plainLocals.clear();
+      Forget(*slot);
     }
     slot->lastScan = scans;
+    std::size_t held = 0;
+    for (const TSlot& s : slots) held += s.resolved.size() + s.plainLocals.size();
+    while (held > kMaxValues) {
+      TSlot* other = LeastRecentlyUsed(slot);
+      if (other == nullptr) other = slot;
+      held -= other->resolved.size() + other->plainLocals.size();
+      Forget(*other);
+      if (other == slot) break;
+    }
     return *slot;
+  }
+
+  // The least recently used slot that holds anything, other than `except`; nullptr for none.
+  TSlot* LeastRecentlyUsed(const TSlot* except) {
+    TSlot* found = nullptr;
+    for (TSlot& s : slots)
+      if (&s != except && (except == nullptr || !s.resolved.empty() || !s.plainLocals.empty()) &&
+          (found == nullptr || s.lastScan < found->lastScan))
+        found = &s;
+    return found;
+  }
+
+  static void Forget(TSlot& slot) {
+    slot.resolved.clear();
+    slot.plainLocals.clear();
   }
 };
 
