@@ -106,7 +106,6 @@ struct TLinkMemo {
     std::string host;         // the page's local folder
     std::string dir;
     std::string startUrl;
-    bool operator==(const TContext&) const = default;
   };
   // By link value, and relative local paths by absolute URL (links that differ only in their
   // fragment, or that are redirected to one target, share one). Nodes stay put while a scan runs,
@@ -137,14 +136,18 @@ struct TLinkMemo {
 
   // The slot of `context` for a new scan, made (or taken from the least recently used) when
   // missing.
-  TSlot& Enter(TContext&& context) {
+  TSlot& Enter(std::string_view resolveBase, const TSplitUrl& page, std::string_view startUrl) {
     ++scans;
     TSlot* slot = nullptr;
-    for (TSlot& s : slots)
-      if (s.context == context) slot = &s;
+    for (TSlot& s : slots) {
+      const TContext& c = s.context;
+      if (c.resolveBase == resolveBase && c.host == page.Host && c.dir == page.Dir &&
+          c.startUrl == startUrl)
+        slot = &s;
+    }
     if (slot == nullptr) {
       slot = slots.size() < kSlots ? &slots.emplace_back() : LeastRecentlyUsed(nullptr);
-      slot->context = std::move(context);
+      slot->context = {std::string(resolveBase), page.Host, page.Dir, std::string(startUrl)};
       Forget(*slot);
     }
     slot->lastScan = scans;
@@ -205,6 +208,7 @@ struct TagScan {
   int hostOnly;
   UniqueAppender collected;
   std::vector<std::string> rejects;  // refused strings when refusing is on, read once per scan
+  std::vector<char> rejectBytes;     // ExactByteOf each of them
   TLinkMemo::TSlot* memo = nullptr;  // the resolutions of this scan's context
   std::uint64_t number = 0;          // the scan's number, for the answers of the table
   TFunctionRecord expr;              // the expression of the current tag, when its value is one
@@ -260,9 +264,23 @@ std::string_view QuotedForAttribute(TagScan& scan, const std::string& output, bo
   return scan.quotedOutput;
 }
 
+// A byte of `reject` that is no letter, so that it occurs in a text as it is (the search ignores
+// only the case of letters); 0 when every byte is a letter.
+char ExactByteOf(std::string_view reject) {
+  for (char c : reject)
+    if (AsciiLower(c) == AsciiUpper(c)) return c;
+  return 0;
+}
+
 bool RejectedByList(const TagScan& scan, std::string_view tagText) {
-  for (const std::string& reject : scan.rejects)
-    if (!reject.empty() && FindText(reject, tagText, 0) != npos) return true;
+  for (std::size_t i = 0; i < scan.rejects.size(); ++i) {
+    const std::string& reject = scan.rejects[i];
+    if (reject.empty()) continue;
+    // Most tags lack the refused string's "?" or "&": one byte search tells.
+    const char exact = scan.rejectBytes[i];
+    if (exact != 0 && tagText.find(exact) == npos) continue;
+    if (FindText(reject, tagText, 0) != npos) return true;
+  }
   return false;
 }
 
@@ -513,13 +531,14 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
                {},
                {},
                {},
+               {},
                task.StartUrl(),
                lookup == TTableLookup::KnownLinks};
   TLinkMemo& memo = scratch.LinkMemo();
   scan.baseSplit = memo.SplitOf(scan.base);
   if (RejectStringsOn) scan.rejects = RejectStrings.Items();
-  scan.memo = &memo.Enter({std::string(ResolveBaseOf(scan.base)), scan.baseSplit.Host,
-                           scan.baseSplit.Dir, scan.startUrl});
+  for (const std::string& reject : scan.rejects) scan.rejectBytes.push_back(ExactByteOf(reject));
+  scan.memo = &memo.Enter(ResolveBaseOf(scan.base), scan.baseSplit, scan.startUrl);
   scan.number = memo.scans;
 
   // The page is copied into the scratch buffer piece by piece, from the first tag that changes;

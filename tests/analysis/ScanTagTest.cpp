@@ -143,10 +143,11 @@ TEST_F(ScanTagTest, RejectStringAnywhereInTheTagLeavesItUntouched) {
                           "http://h/d/ok.gif"}));
 }
 
-TEST_F(ScanTagTest, EmptyRejectEntriesRefuseNothing) {
+TEST_F(ScanTagTest, EmptyRejectEntriesRefuseNothingAndLetterOnlyOnesStillRefuse) {
   RejectStringsOn = true;
-  RejectStrings.Assign({"", "zzz"});
-  EXPECT_EQ(RunImgSrc("<IMG src=\"http://h/d/a.gif\">"), "<img src=\"a.gif\">");
+  RejectStrings.Assign({"", "zzz", "Banner"});
+  EXPECT_EQ(RunImgSrc("<IMG src=\"http://h/d/a.gif\"><IMG src=\"http://h/d/BANNER.gif\">"),
+            "<img src=\"a.gif\"><IMG src=\"http://h/d/BANNER.gif\">");
   EXPECT_EQ(links, Links({"http://h/d/a.gif"}));
 }
 
