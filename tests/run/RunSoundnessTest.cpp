@@ -66,6 +66,30 @@ TEST_F(RunSoundnessTest, RedirectChainKeepsItsTargetPageSavedAndCounted) {
   }
 }
 
+// Many more fetched pages than the analysis backlog holds, all waiting for one script file that
+// comes after them in the table: the workers hold back before further pages only for a while and
+// never before the script, so the run ends with every page saved.
+TEST_F(RunSoundnessTest, PagesWaitingForTheirScriptDoNotHoldUpTheRun) {
+  ThreadCount = 3;
+  std::string index;
+  constexpr int kPages = 3 * TTask::kAnalysisBacklog;
+  for (int i = 0; i < kPages; ++i) {
+    const std::string page = "w/p" + std::to_string(i) + ".html";
+    index += "<a href=\"p" + std::to_string(i) + ".html\">p</a>";
+    site_.Put("/" + page, PageOf("<script src=\"late.js\"></script><p>" + page + "</p>"));
+  }
+  site_.Put("/w/late.js", FileOf("function go(){ window.open('x.html'); }"));
+  site_.Put("/w/index.html", PageOf(index));
+  TTask& task = NewTask("/w/index.html", DefaultTaskSettings(), "late.web");
+  RunToEnd();
+  ASSERT_EQ(task.State.load(), Complete);
+  for (int i = 0; i < kPages; ++i) {
+    const std::string path = "/w/p" + std::to_string(i) + ".html";
+    EXPECT_EQ(task.GetStatus(task.FindUrl(site_.Url(path))), Saved) << path;
+  }
+  EXPECT_EQ(task.AnalysisBacklog(), 0);
+}
+
 // A thread whose body throws (here: the window fails while a worker logs its download) ends the
 // run as a failure: the error in red, the task stopped, its file saved, RunFailed set.
 TEST_F(RunSoundnessTest, ThreadThatThrowsEndsTheRunAsAFailure) {
