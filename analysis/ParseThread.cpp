@@ -192,14 +192,15 @@ void ParseThread::Analyse(std::int32_t index) {
   // analysed again, nobody holds it): no download writes that file until it is saved. When a
   // download of another form of the URL holds it, the page waits for a later pass; waiting here
   // could wait for a page queued behind this one.
-  const std::string claimPath = LocalPathOf(saveRoot_, task_.GetUrl(index));
-  if (!task_.FileClaims.TryAcquire(claimPath, index)) {
+  const std::string pageUrl = task_.GetUrl(index);
+  const std::string localFile = LocalPathOf(saveRoot_, pageUrl);
+  if (!task_.FileClaims.TryAcquire(localFile, index)) {
     WaitForChange(
-        100, [&] { return WalkInterrupted() || !task_.FileClaims.HeldByOther(claimPath, index); });
+        100, [&] { return WalkInterrupted() || !task_.FileClaims.HeldByOther(localFile, index); });
     return;
   }
   TLocalFileClaim claim(task_.FileClaims);
-  claim.Adopt(claimPath, index);
+  claim.Adopt(localFile, index);
   if (task_.GetStatus(index) != Downloaded) return;
   std::int32_t added = 0;
   scriptFileUrl_.clear();
@@ -215,8 +216,7 @@ void ParseThread::Analyse(std::int32_t index) {
   }());
   const std::int32_t baseEntry = rec.OwnBase == 1 ? index : rec.ReferId;
   const std::string baseUrl = task_.GetUrl(baseEntry);
-  const std::string pageUrl = task_.GetUrl(index);
-  const std::string localFile = LocalPathOf(saveRoot_, pageUrl);
+  const TSplitUrl parts = SplitUrl(pageUrl);
   const std::string tmpFile = localFile + ".tmp";
 
   try {
@@ -233,7 +233,7 @@ void ParseThread::Analyse(std::int32_t index) {
     ~TCloseAtEnd() { file.Close(); }
   } closeAtEnd{fetched_};
   try {
-    AnalysePage(index, rec, pageUrl, baseUrl, localFile, added);
+    AnalysePage(index, rec, pageUrl, parts, baseUrl, localFile, added);
     if (!markSaved_) {
       // The page waits for its script file: the temporary file stays, no result line.
       docText_.clear();
@@ -246,7 +246,6 @@ void ParseThread::Analyse(std::int32_t index) {
 
     const double secs =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const TSplitUrl parts = SplitUrl(pageUrl);
     LogPlain("Url=" + rawUrl + "，源文件大小" + std::to_string(rec.Size) +
              "字节，解析成功,用时time=" + SecondsText(secs) + "秒" + "新增" +
              std::to_string(added) + "个链接" + "，保存为" + parts.Dir + parts.File);
@@ -260,8 +259,9 @@ void ParseThread::Analyse(std::int32_t index) {
 }
 
 void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
-                              const std::string& pageUrl, const std::string& baseUrl,
-                              const std::string& localFile, std::int32_t& added) {
+                              const std::string& pageUrl, const TSplitUrl& parts,
+                              const std::string& baseUrl, const std::string& localFile,
+                              std::int32_t& added) {
   docText_.swap(fileText_);  // the loaded bytes become the text to scan, without a copy
   links_.clear();
   const std::string startUrl = task_.GetUrl(0);
@@ -271,7 +271,6 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
   const std::int32_t scope = task_.Settings().Scope;
   PacedSleep(10);
 
-  const TSplitUrl parts = SplitUrl(pageUrl);
   if (!HasExtIn(parts.File, PageExts)) {
     // Not a page after all: keep the fetched bytes under the final name rather than dropping them.
     if (!parts.File.empty()) {

@@ -13,6 +13,7 @@
 #include "platform/Thread.h"
 #include "task/UrlRecord.h"
 #include "url/Scope.h"
+#include "url/UrlLib.h"
 
 namespace qm {
 
@@ -38,7 +39,8 @@ class ParseThread : public TThread {
  private:
   // Steps of Analyse.
   void AnalysePage(std::int32_t index, const TExtendUrlRec& rec, const std::string& pageUrl,
-                   const std::string& baseUrl, const std::string& localFile, std::int32_t& added);
+                   const TSplitUrl& parts, const std::string& baseUrl, const std::string& localFile,
+                   std::int32_t& added);
   void RecordLinks(TLinkGroup group, const TExtendUrlRec& page, std::int32_t index,
                    std::int32_t& added);
   void RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t index, std::int32_t& added);

@@ -193,6 +193,10 @@ void TTagIndex::Build(std::string_view text) {
   batchCount_ = 0;
   applied_.fill(0);
   ForEachLt(text, [&](std::size_t lt) {
+    // Most "<" start no named opening ("</", "<p", "<td"...): told by the next byte alone.
+    if (lt + 1 < text.size() &&
+        kOpeningTable.kinds[static_cast<unsigned char>(text[lt + 1])][0] < 0)
+      return;
     const int k = NamedKindAt(text, lt);
     if (k > 0) at_[static_cast<std::size_t>(k)].push_back(lt);
   });
