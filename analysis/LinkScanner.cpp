@@ -119,7 +119,7 @@ struct TLinkMemo {
   // A few contexts at once, as pages of a few folders alternate. Past kMaxValues values and paths
   // in all, the least recently used contexts start again (each costs some 300 bytes).
   static constexpr std::size_t kSlots = 16;
-  static constexpr std::size_t kMaxValues = 2048;
+  static constexpr std::size_t kMaxValues = 4096;
   std::vector<TSlot> slots;
   std::uint64_t scans = 0;
   // The split of the last base: the scans of a page share one base.
@@ -308,6 +308,9 @@ bool HostPasses(const TagScan& scan, ResolvedLink& link) {
 // Resolves a link value; when the task wants it, collects it and gives the local path that
 // replaces it. False when the tag keeps its link.
 bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
+  // A link within the page is never taken (MakeAbsoluteUrl refuses it); pages hold many of their
+  // own, which the memo need not keep.
+  if (value[0] == '#') return false;
   // Pages repeat their links; what depends only on the value is worked out once per scan.
   auto& resolved = scan.memo->resolved;
   auto it = resolved.find(value);
