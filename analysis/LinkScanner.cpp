@@ -218,12 +218,16 @@ struct TagScan {
   bool lookUp = true;        // known links are looked up in the table (not for script sources)
 };
 
+// Where the attribute first occurs in a tag's text, when the scan knows it already.
+constexpr std::size_t kNotKnown = npos - 1;
+
 // The attribute's value as written, or nothing when the tag carries no usable attribute.
 // `doubleQuoted` tells whether the value stands between double quotes (plain or escaped).
+// `known`: the attribute's first place in the tag text (npos for none), or kNotKnown.
 bool ReadAttributeValue(std::string_view tagText, std::string_view attribute,
-                        std::string_view& value, bool& doubleQuoted) {
+                        std::string_view& value, bool& doubleQuoted, std::size_t known) {
   doubleQuoted = false;
-  const std::size_t at = FindText(attribute, tagText, 0);
+  const std::size_t at = known == kNotKnown ? FindText(attribute, tagText, 0) : known;
   if (at == npos) return false;
   // Only a name that starts the tag text or follows a space, ";" or a line break counts; the
   // first hit decides, so "src" inside "lowsrc" hides a later "src".
@@ -372,11 +376,12 @@ struct TagEdit {
 };
 
 // Decides what one tag yields. True when the tag is to be written back as `edit` says.
-bool ScanOneTag(TagScan& scan, std::string_view tagText, TagEdit& edit) {
+// `attributeAt`: as ReadAttributeValue's `known`.
+bool ScanOneTag(TagScan& scan, std::string_view tagText, std::size_t attributeAt, TagEdit& edit) {
   if (RejectedByList(scan, tagText)) return false;
   std::string_view value;
   bool doubleQuoted = false;
-  if (!ReadAttributeValue(tagText, scan.attribute, value, doubleQuoted)) return false;
+  if (!ReadAttributeValue(tagText, scan.attribute, value, doubleQuoted, attributeAt)) return false;
   if (StartsWithText(value, "javascript:")) return false;
 
   TFunctionRecord& expr = scan.expr;
@@ -486,12 +491,13 @@ class TagOpenings {
 
 // Where the next tag to look at begins: the nearest tag opening before the next occurrence of the
 // attribute that follows a tag opening, so that tags without the attribute are jumped over.
+// `attr` is that occurrence, which is also the first after the end of the opening returned.
 std::size_t NextTag(std::string_view text, std::string_view attribute, const TagOpenings& tags,
-                    std::size_t from) {
+                    std::size_t from, std::size_t& attr) {
   const std::size_t tag = tags.First(from);
   if (tag == npos) return npos;
   // An attribute before the end of the next tag opening belongs to no tag of this kind.
-  const std::size_t attr = FindText(attribute, text, tag + tags.Size());
+  attr = FindText(attribute, text, tag + tags.Size());
   if (attr == npos) return npos;
   return tags.LastIn(tag, attr - tags.Size());
 }
@@ -509,11 +515,14 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
   if (kind == TTagIndex::kAnyTag && FindText(attribute, text, 0) == npos) return;
   const TagOpenings tags(text, tagStart, kind < 0 ? nullptr : &scratch.TagsOf(page, kind));
   std::size_t tagPos = npos;
+  // The attribute's first place after the current tag's opening, when known.
+  std::size_t attrPos = kNotKnown;
   if (indexed) {
     tagPos = tags.First(0);
     if (tagPos == npos) return;
     // No attribute after the first opening: no tag carries one.
-    if (FindText(attribute, text, tagPos + tagStart.size()) == npos) return;
+    attrPos = FindText(attribute, text, tagPos + tagStart.size());
+    if (attrPos == npos) return;
   } else {
     if (FindText(attribute, text, 0) == npos) return;
     tagPos = FindText(tagStart, text, 0);
@@ -562,7 +571,11 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
     const std::size_t tagEnd = endPos + endMark.size();
 
     TagEdit edit;
-    if (ScanOneTag(scan, tagText, edit)) {
+    // (An occurrence that runs past the end mark is none of the tag text's.)
+    const std::size_t attributeAt = attrPos == kNotKnown                   ? kNotKnown
+                                    : attrPos + attribute.size() <= endPos ? attrPos - textStart
+                                                                           : npos;
+    if (ScanOneTag(scan, tagText, attributeAt, edit)) {
       if (copied == 0) out.reserve(page.size() + page.size() / 8);
       out.append(text, copied, tagPos - copied);
       out += tagStart;
@@ -575,7 +588,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
       out += endMark;
       copied = tagEnd;
     }
-    tagPos = indexed ? NextTag(text, attribute, tags, tagEnd)
+    tagPos = indexed ? NextTag(text, attribute, tags, tagEnd, attrPos)
                      : NextTagBySearch(text, attribute, tagStart, tagEnd);
   }
   if (copied == 0) return;
