@@ -71,4 +71,10 @@ class ScanFixture : public ::testing::Test {
 
 using Links = std::vector<std::string>;
 
+// The anchor scan with the task's scope, for ScanFixture::Run.
+inline constexpr auto kAnchors = [](TTask& t, std::string_view b, std::string& p, TLinkList& l,
+                                    TScanScratch& s) {
+  ScanAnchors(t, b, p, l, t.Settings().Scope, s);
+};
+
 }  // namespace qm::testing

@@ -14,9 +14,6 @@ using ScanHandlersTest = ScanFixture;
 
 constexpr auto kAreas = [](TTask& t, std::string_view b, std::string& p, TLinkList& l,
                            TScanScratch& s) { ScanAreas(t, b, p, l, t.Settings().Scope, s); };
-constexpr auto kAnchors = [](TTask& t, std::string_view b, std::string& p, TLinkList& l,
-                             TScanScratch& s) { ScanAnchors(t, b, p, l, t.Settings().Scope, s); };
-
 TEST_F(ScanHandlersTest, ImagesRunThreePasses) {
   const std::string page =
       "<IMG lowsrc=\"http://h/d/l.gif\" src=\"http://h/d/s.gif\">"

@@ -9,9 +9,6 @@ namespace {
 
 using ScanLookupTest = ScanFixture;
 
-constexpr auto kAnchors = [](TTask& t, std::string_view b, std::string& p, TLinkList& l,
-                             TScanScratch& s) { ScanAnchors(t, b, p, l, t.Settings().Scope, s); };
-
 TEST_F(ScanLookupTest, KnownUrlIsRewrittenButNotCollected) {
   AddEntry("http://h/d/a.gif");
   EXPECT_EQ(RunImgSrc("<IMG src=\"http://h/d/a.gif\"><IMG src=\"b.gif\">"),

@@ -11,9 +11,6 @@ namespace {
 
 using ScanMemoTest = ScanFixture;
 
-constexpr auto kAnchors = [](TTask& t, std::string_view b, std::string& p, TLinkList& l,
-                             TScanScratch& s) { ScanAnchors(t, b, p, l, t.Settings().Scope, s); };
-
 TEST_F(ScanMemoTest, EveryScanAsksTheTableAgain) {
   // First page: x.html is new, so it is collected.
   EXPECT_EQ(Run(kAnchors, "<a href=\"x.html\">", "http://h/d/one.html"), "<a href=\"x.html\">");
