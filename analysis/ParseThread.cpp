@@ -241,8 +241,8 @@ void ParseThread::Analyse(std::int32_t index) {
       return;
     }
     PacedSleep(10);
-    docText_.clear();
-    fileText_.clear();
+    // The next page is loaded over this one's text: only what it has beyond it is made anew.
+    fileText_.swap(docText_);
 
     const double secs =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
