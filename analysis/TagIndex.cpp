@@ -8,6 +8,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define QM_WIDE_TAG_INDEX 1
+#endif
 
 #include "platform/AsciiText.h"
 
@@ -74,6 +78,59 @@ void ForEachLt(std::string_view text, Visit visit) {
   for (; i < n; ++i)
     if (t[i] == '<') visit(i);
 }
+
+// The bytes after "<" that start a named opening, lower case, each once.
+constexpr auto kSecondBytes = [] {
+  std::array<char, kKinds> bytes{};
+  std::size_t count = 0;
+  for (std::size_t k = 1; k < kKinds; ++k) {
+    const char c = AsciiLower(TTagIndex::kOpenings[k][1]);
+    bool known = false;
+    for (std::size_t i = 0; i < count; ++i) known = known || bytes[i] == c;
+    if (!known) bytes[count++] = c;
+  }
+  for (std::size_t i = count; i < bytes.size(); ++i) bytes[i] = bytes[0];  // repeats change nothing
+  return bytes;
+}();
+
+// Whether the "<" at `lt` may start a named opening, by its next byte alone.
+bool MayStartOpening(std::string_view text, std::size_t lt) {
+  return lt + 1 < text.size() &&
+         kOpeningTable.kinds[static_cast<unsigned char>(text[lt + 1])][0] >= 0;
+}
+
+#if defined(QM_WIDE_TAG_INDEX)
+// Calls visit(position) for every "<" whose next byte may start a named opening, thirty-two
+// places at a time, for processors that have the wider registers. Returns where it stopped: the
+// caller goes on from there byte by byte.
+template <class Visit>
+__attribute__((target("avx2"))) std::size_t ForEachCandidateWide(std::string_view text,
+                                                                 Visit& visit) {
+  const char* t = text.data();
+  const std::size_t n = text.size();
+  const __m256i lt = _mm256_set1_epi8('<');
+  // Bit 5 set on a letter's byte maps exactly its two cases onto the lower one; the second
+  // bytes are all letters.
+  const __m256i fold = _mm256_set1_epi8(0x20);
+  std::size_t i = 0;
+  for (; i + 33 <= n; i += 32) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
+    const __m256i isLt = _mm256_cmpeq_epi8(bytes, lt);
+    if (_mm256_movemask_epi8(isLt) == 0) continue;
+    const __m256i next =
+        _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + 1)), fold);
+    __m256i second = _mm256_setzero_si256();
+    for (const char c : kSecondBytes)
+      second = _mm256_or_si256(second, _mm256_cmpeq_epi8(next, _mm256_set1_epi8(c)));
+    auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(isLt, second)));
+    while (mask != 0) {
+      visit(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+      mask &= mask - 1;
+    }
+  }
+  return i;
+}
+#endif
 
 bool OpeningAt(std::string_view text, std::size_t at, std::string_view opening) {
   if (text.size() - at < opening.size()) return false;
@@ -192,13 +249,18 @@ void TTagIndex::Build(std::string_view text) {
   anyFound_ = false;
   batchCount_ = 0;
   applied_.fill(0);
-  ForEachLt(text, [&](std::size_t lt) {
-    // Most "<" start no named opening ("</", "<p", "<td"...): told by the next byte alone.
-    if (lt + 1 < text.size() &&
-        kOpeningTable.kinds[static_cast<unsigned char>(text[lt + 1])][0] < 0)
-      return;
+  // Most "<" start no named opening ("</", "<p", "<td"...): told by the next byte alone.
+  auto visit = [&](std::size_t lt) {
     const int k = NamedKindAt(text, lt);
     if (k > 0) at_[static_cast<std::size_t>(k)].push_back(lt);
+  };
+  std::size_t from = 0;
+#if defined(QM_WIDE_TAG_INDEX)
+  static const bool kWide = __builtin_cpu_supports("avx2");
+  if (kWide) from = ForEachCandidateWide(text, visit);
+#endif
+  ForEachLt(text.substr(from), [&](std::size_t lt) {
+    if (MayStartOpening(text, from + lt)) visit(from + lt);
   });
 }
 
