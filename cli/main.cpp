@@ -1,5 +1,4 @@
 // quillmoss-cli: the headless program on the same engine as the window.
-#include <malloc.h>
 
 #include <exception>
 #include <iostream>
@@ -9,6 +8,7 @@
 
 #include "cli/Commands.h"
 #include "config/Setting.h"
+#include "platform/HeapArenas.h"
 #include "platform/Version.h"
 
 namespace {
@@ -46,10 +46,7 @@ bool TakeSettingsOption(std::vector<std::string>& args, std::optional<std::strin
 }  // namespace
 
 int main(int argc, char** argv) {
-  // glibc gives each thread that meets a busy heap an arena of its own, up to eight per core, and
-  // every arena keeps the memory it once held: twelve threads of a run that mostly wait on the
-  // network and the disk share four just as well, for about 1 MB less.
-  mallopt(M_ARENA_MAX, 4);
+  qm::LimitHeapArenas();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::optional<std::string> settingsFile;
   if (!TakeSettingsOption(args, settingsFile)) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/HeapArenas.h"
 #include "platform/Pacing.h"
 #include "ui/MainWindow.h"
 #include "update/ui/MainWindowUpdate.h"
@@ -28,6 +29,7 @@ bool ReadPace(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qm::LimitHeapArenas();
   QApplication app(argc, argv);  // takes Qt's own options (-platform ...) out first
   if (!ReadPace(argc, argv)) {
     std::fprintf(stderr, "usage: quillmoss [--pace F]   (F: 0 to 100, the pacing factor)\n");

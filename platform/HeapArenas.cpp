@@ -1,0 +1,11 @@
+#include "platform/HeapArenas.h"
+
+#include <malloc.h>
+
+namespace qm {
+
+void LimitHeapArenas() {
+  mallopt(M_ARENA_MAX, 4);
+}
+
+}  // namespace qm
