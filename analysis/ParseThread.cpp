@@ -77,7 +77,7 @@ void ParseThread::Execute() {
     if (state > Paused) return;
     if (state == Paused) {
       // Idle until resumed or stopped, looking again every 1000 ms.
-      WaitForChange(1000, [&] { return Terminated() || task_.State.load() != Paused; });
+      task_.Changes.WaitUntil(1000, [&] { return Terminated() || task_.State.load() != Paused; });
       continue;
     }
     task_.AnalysisDone = false;
@@ -95,7 +95,7 @@ void ParseThread::Execute() {
       if (toBeFetched()) {
         // The walk never passes an entry that is still to be fetched. It looks again when the
         // entry has moved on or a page is queued (every 100 ms at most).
-        WaitForChange(100, [&] { return WalkInterrupted() || !toBeFetched(); });
+        task_.Changes.WaitUntil(100, [&] { return WalkInterrupted() || !toBeFetched(); });
         continue;
       }
       if (task_.GetStatus(pos) == Downloaded) {
@@ -103,7 +103,7 @@ void ParseThread::Execute() {
         // A page that waits for its script file is analysed again before the walk moves on, so
         // that no page is left behind unanalysed.
         if (task_.GetStatus(pos) == Downloaded) {
-          WaitForChange(100, [&] { return WalkInterrupted() || !ScriptComing(); });
+          task_.Changes.WaitUntil(100, [&] { return WalkInterrupted() || !ScriptComing(); });
           continue;
         }
       }
@@ -113,21 +113,6 @@ void ParseThread::Execute() {
   task_.AnalysisDone = true;
   docText_.clear();
   docText_.shrink_to_fit();
-}
-
-template <class Pred>
-void ParseThread::WaitForChange(int ms, Pred done) {
-  // While the analysis waits, a full backlog of fetched pages holds no worker back: what the
-  // analysis waits for may be one of the entries still to be fetched.
-  struct TWaiting {
-    TTask& task;
-    explicit TWaiting(TTask& t) : task(t) {
-      task.AnalysisWaiting = true;
-      task.Backlog.Notify();
-    }
-    ~TWaiting() { task.AnalysisWaiting = false; }
-  } waiting(task_);
-  task_.Changes.WaitUntil(ms, done);
 }
 
 bool ParseThread::WalkInterrupted() {
@@ -195,7 +180,7 @@ void ParseThread::Analyse(std::int32_t index) {
   const std::string pageUrl = task_.GetUrl(index);
   const std::string localFile = LocalPathOf(saveRoot_, pageUrl);
   if (!task_.FileClaims.TryAcquire(localFile, index)) {
-    WaitForChange(
+    task_.Changes.WaitUntil(
         100, [&] { return WalkInterrupted() || !task_.FileClaims.HeldByOther(localFile, index); });
     return;
   }
@@ -341,7 +326,7 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
     // Wait (3000 ms at most) while the script is on its way.
     bool scriptThere = FileExists(scriptTmp);
     if (!scriptThere) {
-      WaitForChange(3000, [&] {
+      task_.Changes.WaitUntil(3000, [&] {
         return Terminated() || task_.State.load() > Paused || !ScriptComing() ||
                FileExists(scriptTmp);
       });

@@ -46,9 +46,6 @@ class ParseThread : public TThread {
   void RecordFollowedLinks(const TExtendUrlRec& page, std::int32_t index, std::int32_t& added);
   // The walk's waits end early on these: stop, pause, termination, a page queued.
   bool WalkInterrupted();
-  // Waits on the task's change signal as WaitUntil does, marked as waiting meanwhile.
-  template <class Pred>
-  void WaitForChange(int ms, Pred done);
   // The page's script file (scriptEntry_) is still to be fetched.
   bool ScriptComing();
   bool AddLink(const TExtendUrlRec& rec, std::int32_t& added);

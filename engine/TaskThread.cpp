@@ -114,7 +114,6 @@ void TTaskThread::Execute() {
     // The status change is the claim: only the worker whose change succeeded fetches. The test
     // and the change happen under one lock hold, so an entry another worker has claimed and
     // finished in the meantime is not taken up again.
-    HoldBackForAnalysis(at);
     if (task_.ClaimEntry(at)) {
       DownloadEntry(at);
       ReleaseLargeBody();
@@ -144,20 +143,6 @@ void TTaskThread::Execute() {
   ReleaseClient();
   loopEnded_ = true;
   OnLoopEnded();
-}
-
-void TTaskThread::HoldBackForAnalysis(std::int32_t at) {
-  const auto backlogFull = [&] {
-    return task_.AnalysisBacklog() >= TTask::kAnalysisBacklog && !task_.AnalysisWaiting &&
-           !Terminated() && task_.State.load() == Running;
-  };
-  if (!backlogFull() || task_.GetStatus(at) != NotDownloaded || task_.GetKind(at) != 1) return;
-  // Only pages go to the analysis. A script is never held back: pages in the backlog may wait for
-  // it. The hold is bounded, so that a backlog of pages that wait for something else cannot hold
-  // the run up.
-  const TSplitUrl parts = SplitUrl(task_.GetUrl(at));
-  if (!HasExtIn(parts.File, PageExts) || HasExtIn(parts.File, ScriptExts)) return;
-  task_.Backlog.WaitUntilReal(kBacklogHold, [&] { return !backlogFull(); });
 }
 
 void TTaskThread::WaitAtTail(std::int32_t at) {

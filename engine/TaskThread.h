@@ -5,7 +5,6 @@
 // analysis thread and saves other files itself. In an update run it also revisits entries saved
 // or failed in earlier runs and fetches them again when their date changed.
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -62,10 +61,6 @@ class TTaskThread : public TWorkerInfo {
   // Waits at the last entry `at` until the table grows past it, the analysis has walked the
   // whole table, or the run ends.
   void WaitAtTail(std::int32_t at);
-  // Before fetching the page at `at`: waits (kBacklogHold at most) while the analysis has a full
-  // backlog of fetched pages.
-  void HoldBackForAnalysis(std::int32_t at);
-  static constexpr std::chrono::milliseconds kBacklogHold{50};
   // Lets go of the body buffer when it grew beyond kKeptBodyCapacity.
   void ReleaseLargeBody();
   void DownloadEntry(std::int32_t entry);

@@ -210,16 +210,9 @@ bool TTask::SetStatus(std::int32_t index, std::int32_t status) {
   if (std::int32_t* old = CounterOf(*this, rec.Status)) --*old;
   if (std::int32_t* now = CounterOf(*this, status)) ++*now;
   if (status == Saved) SavedBytes += rec.Size;
-  const bool leftBacklog = rec.Status == Downloaded && DownloadedCount < kAnalysisBacklog;
   rec.Status = status;
   Changes.NotifyDetail();
-  if (leftBacklog) Backlog.Notify();
   return true;
-}
-
-std::int32_t TTask::AnalysisBacklog() const {
-  TLockGuard guard(TableLock);
-  return DownloadedCount;
 }
 
 bool TTask::ClaimEntry(std::int32_t index) {

@@ -42,16 +42,6 @@ class TTask {
   // Notified by every change the threads of a run wait for: an entry's status, a new record, the
   // analysis queue, the update pass, AnalysisDone, State. Declared first: the values below use it.
   TChangeSignal Changes;
-  // Fetched pages waiting for the analysis (Downloaded entries). While kAnalysisBacklog of them
-  // wait and the analysis is busy, workers hold back before fetching another page, so that on a
-  // machine with few cores the fetches leave the analysis thread, the slowest step of a run, its
-  // core. Notified when one leaves the backlog below that mark.
-  static constexpr std::int32_t kAnalysisBacklog = 8;
-  TChangeSignal Backlog;
-  std::int32_t AnalysisBacklog() const;
-  // The analysis thread waits for an entry, a script file or a file of its own: nobody is held
-  // back then.
-  std::atomic<bool> AnalysisWaiting{false};
 
   // ---- fields, in the program's declaration order ----
   std::int32_t ManagerIndex = 0;  // index in the task manager's list
