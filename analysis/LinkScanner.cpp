@@ -119,7 +119,7 @@ struct TLinkMemo {
   // A few contexts at once, as pages of a few folders alternate. Past kMaxValues values and paths
   // in all, the least recently used contexts start again (each costs some 300 bytes).
   static constexpr std::size_t kSlots = 16;
-  static constexpr std::size_t kMaxValues = 4096;
+  static constexpr std::size_t kMaxValues = 2048;
   std::vector<TSlot> slots;
   std::uint64_t scans = 0;
   // The split of the last base: the scans of a page share one base.
