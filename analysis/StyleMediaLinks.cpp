@@ -1,10 +1,12 @@
 #include "analysis/StyleMediaLinks.h"
 
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "analysis/CssLinks.h"
+#include "analysis/TagWalk.h"
 #include "config/Setting.h"
 #include "task/Task.h"
 #include "url/Scope.h"
@@ -22,20 +24,10 @@ bool EqualsFolded(std::string_view text, std::string_view lowerWord) {
   return true;
 }
 
-// 0-based position of `lowerWord` in text at or after `from`, ASCII case ignored.
-std::size_t FindFolded(std::string_view text, std::string_view lowerWord, std::size_t from) {
-  if (lowerWord.empty() || text.size() < lowerWord.size()) return npos;
-  for (std::size_t i = from; i + lowerWord.size() <= text.size(); ++i)
-    if (EqualsFolded(text.substr(i, lowerWord.size()), lowerWord)) return i;
-  return npos;
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
-bool IsLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+// 0-based position of `word` in text at or after `from`, ASCII case ignored.
+std::size_t FindFolded(std::string_view text, std::string_view word, std::size_t from) {
+  const std::size_t at = PosText(word, text, from + 1);  // 1-based, 0 when not found
+  return at == 0 ? npos : at - 1;
 }
 
 // Builds the rewritten text piecewise; a text in which nothing changes is never copied.
@@ -172,9 +164,14 @@ class TLinkTaker {
   std::string target_;  // the table text of the link being taken, reused
 };
 
-// One scan over a text: every link span goes through the taker into the rewriter.
+// One scan over a text whose links resolve against `baseUrl`: every link span goes through the
+// taker into the rewriter.
 struct TScan {
-  TLinkTaker taker;
+  TScan(TTask& task, std::string_view baseUrl, TStyleMediaLinks& links, std::string_view text)
+      : task(task), baseUrl(baseUrl), rewriter(text), links(links), text(text) {}
+
+  TTask& task;
+  std::string_view baseUrl;
   TRewriter rewriter;
   TStyleMediaLinks& links;
   std::string_view text;
@@ -182,12 +179,18 @@ struct TScan {
   std::string local;
   bool inTag = false;  // the spans being scanned lie in a tag's attribute
 
+  // Made when the first link text turns up: most pages have none to take.
+  TLinkTaker& Taker() {
+    if (!taker_) taker_.emplace(task, baseUrl, links);
+    return *taker_;
+  }
+
   void Link(std::size_t pos, std::size_t len, TLinkList& list) {
     const std::string_view raw = text.substr(pos, len);
     const std::string_view value = TrimBlanks(raw);
     if (value.empty()) return;
     pos += static_cast<std::size_t>(value.data() - raw.data());
-    if (taker.Take(value, inTag, list, local)) rewriter.Replace(pos, value.size(), local);
+    if (Taker().Take(value, inTag, list, local)) rewriter.Replace(pos, value.size(), local);
   }
 
   // Style sheet text at text[from, from + len). Each construct's URL text is tested against the
@@ -202,7 +205,7 @@ struct TScan {
           url.ends_with(quot))
         s = {s.Pos + quot.size(), s.Len - 2 * quot.size()};
       url = text.substr(from + s.Pos, s.Len);
-      if (!taker.Rejected(url)) Link(from + s.Pos, s.Len, links.Styles);
+      if (!Taker().Rejected(url)) Link(from + s.Pos, s.Len, links.Styles);
     }
   }
 
@@ -211,135 +214,150 @@ struct TScan {
     FindSrcsetUrls(text.substr(from, len), spans);
     for (TTextSpan s : spans) Link(from + s.Pos, s.Len, links.Media);
   }
+
+ private:
+  std::optional<TLinkTaker> taker_;
 };
 
-struct TAttribute {
-  std::string_view Name;
-  std::size_t ValuePos = 0;
-  std::size_t ValueLen = 0;
-};
+// The tags whose attributes may hold more than a style, and the two whose content is no markup.
+enum class TTagName { Other, Img, Source, Video, Audio, Track, Style, Script };
 
-// Reads the attributes of the tag whose name ends at `at`. Gives the index of the tag's ">", or
-// npos when the tag is not closed (a quote that never closes included).
-std::size_t ReadAttributes(std::string_view text, std::size_t at, std::vector<TAttribute>& out) {
-  out.clear();
-  std::size_t p = at;
-  for (;;) {
-    while (p < text.size() && (IsBlank(text[p]) || text[p] == '/')) ++p;
-    if (p >= text.size()) return npos;
-    if (text[p] == '>') return p;
-    const std::size_t nameStart = p;
-    while (p < text.size() && !IsBlank(text[p]) && text[p] != '=' && text[p] != '>' &&
-           text[p] != '/')
-      ++p;
-    if (p == nameStart) {  // a stray "="
-      ++p;
-      continue;
-    }
-    const std::string_view name = text.substr(nameStart, p - nameStart);
-    std::size_t q = p;
-    while (q < text.size() && IsBlank(text[q])) ++q;
-    if (q >= text.size() || text[q] != '=') continue;
-    ++q;
-    while (q < text.size() && IsBlank(text[q])) ++q;
-    if (q >= text.size()) return npos;
-    if (text[q] == '"' || text[q] == '\'') {
-      const std::size_t close = text.find(text[q], q + 1);
-      if (close == npos) return npos;
-      out.push_back({name, q + 1, close - q - 1});
-      p = close + 1;
-    } else {
-      const std::size_t start = q;
-      while (q < text.size() && !IsBlank(text[q]) && text[q] != '>') ++q;
-      out.push_back({name, start, q - start});
-      p = q;
-    }
+TTagName NameOf(std::string_view tag) {
+  switch (tag.size()) {
+    case 3:
+      if (EqualsFolded(tag, "img")) return TTagName::Img;
+      break;
+    case 5:
+      if (EqualsFolded(tag, "video")) return TTagName::Video;
+      if (EqualsFolded(tag, "audio")) return TTagName::Audio;
+      if (EqualsFolded(tag, "track")) return TTagName::Track;
+      if (EqualsFolded(tag, "style")) return TTagName::Style;
+      break;
+    case 6:
+      if (EqualsFolded(tag, "source")) return TTagName::Source;
+      if (EqualsFolded(tag, "script")) return TTagName::Script;
+      break;
   }
+  return TTagName::Other;
 }
 
-// Which attribute of which tag holds what.
-enum class TValueKind { None, Style, Srcset, Url };
+// Which attribute of which tag holds what. `ImgSrc`: the src of an img, taken only when the
+// image scan passes over it (see SrcHiddenBySrcset).
+enum class TValueKind { None, Style, Srcset, Url, ImgSrc };
 
-// `imgSrc`: the src of an img tag is taken here too (see SrcHiddenBySrcset).
-TValueKind KindOf(std::string_view tag, std::string_view attribute, bool imgSrc) {
-  if (EqualsFolded(attribute, "style")) return TValueKind::Style;
-  const bool img = EqualsFolded(tag, "img");
-  const bool source = EqualsFolded(tag, "source");
-  if (EqualsFolded(attribute, "srcset"))
-    return img || source ? TValueKind::Srcset : TValueKind::None;
-  if (EqualsFolded(attribute, "src"))
-    return source || EqualsFolded(tag, "video") || EqualsFolded(tag, "audio") ||
-                   EqualsFolded(tag, "track") || (img && imgSrc)
-               ? TValueKind::Url
-               : TValueKind::None;
-  if (EqualsFolded(attribute, "poster") && EqualsFolded(tag, "video")) return TValueKind::Url;
+TValueKind KindOf(TTagName tag, std::string_view attribute) {
+  switch (attribute.size()) {
+    case 3:
+      if (!EqualsFolded(attribute, "src")) break;
+      if (tag == TTagName::Img) return TValueKind::ImgSrc;
+      if (tag == TTagName::Source || tag == TTagName::Video || tag == TTagName::Audio ||
+          tag == TTagName::Track)
+        return TValueKind::Url;
+      break;
+    case 5:
+      if (EqualsFolded(attribute, "style")) return TValueKind::Style;
+      break;
+    case 6:
+      if (EqualsFolded(attribute, "srcset"))
+        return tag == TTagName::Img || tag == TTagName::Source ? TValueKind::Srcset
+                                                               : TValueKind::None;
+      if (EqualsFolded(attribute, "poster") && tag == TTagName::Video) return TValueKind::Url;
+      break;
+  }
   return TValueKind::None;
 }
 
-// The image scan decides by the first "src" in the text of an "<img " tag; when that is the name
-// of a srcset written before src, it passes the whole tag over and its src would stay as written.
-bool SrcHiddenBySrcset(std::string_view text, std::size_t nameStart, std::size_t nameEnd) {
-  if (!EqualsFolded(text.substr(nameStart, nameEnd - nameStart), "img") || nameEnd >= text.size() ||
-      text[nameEnd] != ' ')
-    return false;
+// The image scan decides by the first "src" in the text of an "<img " tag (up to its first '>');
+// when that is the name of a srcset written before src, it passes the whole tag over and its src
+// would stay as written. `nameEnd`: the end of the img tag's name.
+bool SrcHiddenBySrcset(std::string_view text, std::size_t nameEnd) {
+  if (nameEnd >= text.size() || text[nameEnd] != ' ') return false;
   const std::size_t gt = text.find('>', nameEnd);
   const std::string_view tagText = text.substr(nameEnd + 1, gt == npos ? npos : gt - nameEnd - 1);
   const std::size_t first = FindFolded(tagText, "src", 0);
-  return first != npos && FindFolded(tagText.substr(first, 6), "srcset", 0) == 0;
+  return first != npos && StartsWithText(tagText.substr(first), "srcset");
+}
+
+struct TValue {
+  TValueKind Kind;
+  std::size_t Pos;
+  std::size_t Len;
+};
+
+// The values of the tag whose name ends at `nameEnd` that may hold links, into `out`. Gives the
+// index of the tag's '>', or npos when the tag is not closed.
+std::size_t ReadValues(std::string_view text, std::size_t nameEnd, TTagName tag,
+                       std::vector<TValue>& out) {
+  out.clear();
+  TAttributeWalk walk(text, nameEnd);
+  while (walk.Next()) {
+    const TValueKind kind = KindOf(tag, walk.Name());
+    if (kind != TValueKind::None) out.push_back({kind, walk.ValuePos(), walk.ValueLen()});
+  }
+  return walk.End();
+}
+
+// Takes the values of one tag, text[nameStart, tagEnd) being the tag without its brackets.
+void TakeValues(TScan& scan, const std::vector<TValue>& values, std::size_t nameStart,
+                std::size_t nameEnd, std::size_t tagEnd) {
+  // The same refusal as the tag scans: a tag holding a refused string yields nothing. It is
+  // looked for when the tag has a value to take.
+  int refused = -1;  // not looked for yet
+  int imgSrc = -1;   // not looked for yet
+  scan.inTag = true;
+  for (const TValue& v : values) {
+    TValueKind kind = v.Kind;
+    if (kind == TValueKind::ImgSrc) {
+      if (imgSrc < 0) imgSrc = SrcHiddenBySrcset(scan.text, nameEnd);
+      if (!imgSrc) continue;
+      kind = TValueKind::Url;
+    }
+    if (refused < 0)
+      refused = scan.Taker().Rejected(scan.text.substr(nameStart, tagEnd - nameStart));
+    if (refused) break;
+    switch (kind) {
+      case TValueKind::Style:
+        scan.Css(v.Pos, v.Len, true);
+        break;
+      case TValueKind::Srcset:
+        scan.Srcset(v.Pos, v.Len);
+        break;
+      case TValueKind::Url:
+        scan.Link(v.Pos, v.Len, scan.links.Media);
+        break;
+      case TValueKind::None:
+      case TValueKind::ImgSrc:
+        break;
+    }
+  }
+  scan.inTag = false;
 }
 
 void ScanTags(TScan& scan) {
   const std::string_view text = scan.text;
-  std::vector<TAttribute> attributes;
+  TTagOpenings openings(text);
+  std::vector<TValue> values;
   std::size_t i = 0;
-  while ((i = text.find('<', i)) != npos) {
-    if (i + 3 < text.size() && text[i + 1] == '!' && text[i + 2] == '-' && text[i + 3] == '-') {
-      const std::size_t end = text.find("-->", i + 4);
-      if (end == npos) return;
-      i = end + 3;
-      continue;
-    }
+  while ((i = openings.Next(i)) != npos) {
     const std::size_t nameStart = i + 1;
-    if (nameStart >= text.size() || !IsLetter(text[nameStart])) {
-      i = nameStart;
+    if (text[nameStart] == '!') {
+      if (text.substr(nameStart, 3) == "!--") {
+        const std::size_t end = text.find("-->", i + 4);
+        if (end == npos) return;
+        i = end + 3;
+      } else {
+        i = nameStart;
+      }
       continue;
     }
-    std::size_t nameEnd = nameStart;
-    while (nameEnd < text.size() && !IsBlank(text[nameEnd]) && text[nameEnd] != '>' &&
-           text[nameEnd] != '/')
-      ++nameEnd;
-    const std::string_view tag = text.substr(nameStart, nameEnd - nameStart);
-    const std::size_t tagEnd = ReadAttributes(text, nameEnd, attributes);
+    const std::size_t nameEnd = TagNameEnd(text, nameStart);
+    const TTagName tag = NameOf(text.substr(nameStart, nameEnd - nameStart));
+    const std::size_t tagEnd = ReadValues(text, nameEnd, tag, values);
     if (tagEnd == npos) return;
-
-    // The same refusal as the tag scans: a tag holding a refused string yields nothing. It is
-    // looked for when the tag has a value to take.
-    int refused = -1;  // not looked for yet
-    scan.inTag = true;
-    const bool imgSrc = SrcHiddenBySrcset(text, nameStart, nameEnd);
-    for (const TAttribute& a : attributes) {
-      const TValueKind kind = KindOf(tag, a.Name, imgSrc);
-      if (kind == TValueKind::None) continue;
-      if (refused < 0) refused = scan.taker.Rejected(text.substr(nameStart, tagEnd - nameStart));
-      if (refused) break;
-      switch (kind) {
-        case TValueKind::Style:
-          scan.Css(a.ValuePos, a.ValueLen, true);
-          break;
-        case TValueKind::Srcset:
-          scan.Srcset(a.ValuePos, a.ValueLen);
-          break;
-        case TValueKind::Url:
-          scan.Link(a.ValuePos, a.ValueLen, scan.links.Media);
-          break;
-        case TValueKind::None:
-          break;
-      }
-    }
-    scan.inTag = false;
+    if (!values.empty()) TakeValues(scan, values, nameStart, nameEnd, tagEnd);
     i = tagEnd + 1;
-    const bool style = EqualsFolded(tag, "style");
-    if (style || EqualsFolded(tag, "script")) {
+    if (tag == TTagName::Style || tag == TTagName::Script) {
+      const bool style = tag == TTagName::Style;
       const std::size_t close = FindFolded(text, style ? "</style" : "</script", i);
       if (close == npos) return;
       if (style) scan.Css(i, close - i, false);
@@ -354,7 +372,7 @@ namespace {
 
 bool StyleSheetScan(TTask& task, std::string_view sheetUrl, std::string& css,
                     TStyleMediaLinks& links) {
-  TScan scan{TLinkTaker(task, sheetUrl, links), TRewriter(css), links, css, {}, {}, false};
+  TScan scan(task, sheetUrl, links, css);
   scan.Css(0, css.size(), false);
   scan.rewriter.Finish(css);
   return scan.rewriter.Changed();
@@ -362,7 +380,7 @@ bool StyleSheetScan(TTask& task, std::string_view sheetUrl, std::string& css,
 
 bool StyleAndMediaScan(TTask& task, std::string_view baseUrl, std::string& page,
                        TStyleMediaLinks& links) {
-  TScan scan{TLinkTaker(task, baseUrl, links), TRewriter(page), links, page, {}, {}, false};
+  TScan scan(task, baseUrl, links, page);
   ScanTags(scan);
   scan.rewriter.Finish(page);
   return scan.rewriter.Changed();

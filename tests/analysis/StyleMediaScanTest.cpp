@@ -236,6 +236,73 @@ TEST_F(StyleMediaScanTest, RepeatedLinksEachGetTheirOwnResult) {
   EXPECT_EQ(found.Media, Links({"http://h/d/new.png"}));
 }
 
+// Where tags end and where the scan stops: quoted values hiding '>' and '<', tags with nothing
+// to take among those that have, script and style blocks in any case, and text left open (a
+// quote, a comment, a script block, a tag): the scan ends there, keeping what it took before.
+TEST_F(StyleMediaScanTest, TagEndsAndEarlyStops) {
+  const std::string filler(60, 'x');
+  struct Case {
+    std::string page;
+    std::string rewritten;
+    Links styles;
+    Links media;
+  } const cases[] = {
+      {"<p title=\"a>b\" style=\"background:url(/i/a.png)\">",
+       "<p title=\"a>b\" style=\"background:url(../i/a.png)\">",
+       {"http://h/i/a.png"},
+       {}},
+      {"<a title=\"<video src='/no.mp4'>\"><video src=\"/m.mp4\">",
+       "<a title=\"<video src='/no.mp4'>\"><video src=\"../m.mp4\">",
+       {},
+       {"http://h/m.mp4"}},
+      {"<td><img src=\"/x.gif\" srcset=\"/s.png 2x\"><br/><code>x</code><source srcset=/t.png>",
+       "<td><img src=\"/x.gif\" srcset=\"../s.png 2x\"><br/><code>x</code><source srcset=../t.png>",
+       {},
+       {"http://h/s.png", "http://h/t.png"}},
+      {"<SCRIPT type=\"x\">w('<video src=\"/no.mp4\">')</ScRiPt><audio src=\"/yes.mp3\">",
+       "<SCRIPT type=\"x\">w('<video src=\"/no.mp4\">')</ScRiPt><audio src=\"../yes.mp3\">",
+       {},
+       {"http://h/yes.mp3"}},
+      {"<Style>a{b:url(/s.png)}</sTyLe><p style=x>",
+       "<Style>a{b:url(../s.png)}</sTyLe><p style=x>",
+       {"http://h/s.png"},
+       {}},
+      {"<!DOCTYPE html><!-- <audio src=\"/c.mp3\"> --></video src=\"/e.mp4\"><audio src=/d.mp3>",
+       "<!DOCTYPE html><!-- <audio src=\"/c.mp3\"> --></video src=\"/e.mp4\"><audio src=../d.mp3>",
+       {},
+       {"http://h/d.mp3"}},
+      // A tag across the edge of a 64-byte block.
+      {filler + "<video src=\"/h.mp4\">",
+       filler + "<video src=\"../h.mp4\">",
+       {},
+       {"http://h/h.mp4"}},
+      // Left open: the scan stops there.
+      {"<video src=\"/a.mp4\"><p title='open><video src=\"/b.mp4\">",
+       "<video src=\"../a.mp4\"><p title='open><video src=\"/b.mp4\">",
+       {},
+       {"http://h/a.mp4"}},
+      {"<audio src=\"/a.mp3\"><!-- <audio src=\"/b.mp3\">",
+       "<audio src=\"../a.mp3\"><!-- <audio src=\"/b.mp3\">",
+       {},
+       {"http://h/a.mp3"}},
+      {"<audio src=\"/a.mp3\"><script>x<audio src=\"/b.mp3\">",
+       "<audio src=\"../a.mp3\"><script>x<audio src=\"/b.mp3\">",
+       {},
+       {"http://h/a.mp3"}},
+      {"<style>a{b:url(/s.png)}", "<style>a{b:url(/s.png)}", {}, {}},
+      {"<audio src=\"/a.mp3\"><audio src=\"/f.mp3\"",
+       "<audio src=\"../a.mp3\"><audio src=\"/f.mp3\"",
+       {},
+       {"http://h/a.mp3"}},
+  };
+  for (const Case& c : cases) {
+    found = {};
+    EXPECT_EQ(Page(c.page), c.rewritten) << c.page;
+    EXPECT_EQ(found.Styles, c.styles) << c.page;
+    EXPECT_EQ(found.Media, c.media) << c.page;
+  }
+}
+
 TEST_F(StyleMediaScanTest, PagesWithoutTheseConstructsStayByteForByte) {
   const std::string pages[] = {
       "<html><body><img src=\"/a.gif\"><a href=\"/b.html\" style=\"color:red\">b</a>"

@@ -1,0 +1,191 @@
+#pragma once
+// The tag reading of the style and media scan: where tags start and end, and which of their
+// attributes have values. A quoted value may hold '>' and '<'; a tag whose '>' is not in the text
+// (a quote that never closes included) has no end.
+//
+// Every page goes through here tag by tag, so everything is inline. The short runs inside a tag
+// (names, blanks) are read byte by byte through a table: the processor guesses those loops well
+// and runs ahead. Only the search for the next tag, past end tags and text, works on whole blocks.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/AsciiText.h"
+
+namespace qm {
+
+namespace tagbytes {
+
+// What a byte means to the walk.
+enum : std::uint8_t {
+  kBlank = 1,             // space, tab, CR, LF, FF
+  kBlankOrSlash = 2,      // passed over between attributes
+  kTagNameEnd = 4,        // blank, '>', '/'
+  kAttributeNameEnd = 8,  // blank, '>', '/', '='
+  kUnquotedEnd = 16       // ends a value without quotes: blank, '>'
+};
+
+constexpr std::array<std::uint8_t, 256> MakeClasses() {
+  std::array<std::uint8_t, 256> classes{};
+  for (unsigned char c : {' ', '\t', '\r', '\n', '\f'})
+    classes[c] = kBlank | kBlankOrSlash | kTagNameEnd | kAttributeNameEnd | kUnquotedEnd;
+  classes['/'] = kBlankOrSlash | kTagNameEnd | kAttributeNameEnd;
+  classes['>'] = kTagNameEnd | kAttributeNameEnd | kUnquotedEnd;
+  classes['='] = kAttributeNameEnd;
+  return classes;
+}
+inline constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
+
+inline bool Is(char c, std::uint8_t what) {
+  return (kClasses[static_cast<unsigned char>(c)] & what) != 0;
+}
+
+// Index of the first byte of class `what` at or after `from`, or the text's size.
+inline std::size_t Skip(std::string_view text, std::size_t from, std::uint8_t what) {
+  while (from < text.size() && !Is(text[from], what)) ++from;
+  return from;
+}
+
+}  // namespace tagbytes
+
+// The places in a text where a tag or a comment may start: a '<' followed by an ASCII letter or
+// '!'. End tags and stray brackets, about half of all '<' in a page, are never stopped at. The
+// text is looked at in 64-byte blocks, each worked out once into a mask, sixteen bytes at a time;
+// the search is then a few bit operations.
+class TTagOpenings {
+ public:
+  explicit TTagOpenings(std::string_view text) : text_(text) {}
+
+  // Index of the first opening at or after `from`, or npos.
+  std::size_t Next(std::size_t from) {
+    const std::size_t base = from & ~std::size_t{63};
+    if (base != base_) Load(base);
+    std::uint64_t bits = bits_ & (~std::uint64_t{0} << (from - base));
+    while (bits == 0) {
+      if (base_ + 64 >= text_.size()) return std::string_view::npos;
+      Load(base_ + 64);
+      bits = bits_;
+    }
+    return base_ + static_cast<std::size_t>(__builtin_ctzll(bits));
+  }
+
+ private:
+  // The mask of text[base, base + 64): bit k for text[base + k].
+  void Load(std::size_t base) {
+    base_ = base;
+    bits_ = 0;
+#if defined(__SSE2__)
+    if (base + 65 <= text_.size()) {  // the byte after the block is read too
+      for (std::size_t k = 0; k < 64; k += 16)
+        bits_ |= std::uint64_t{Block16(text_.data() + base + k)} << k;
+      return;
+    }
+#endif
+    for (std::size_t i = base; i < base + 64 && i + 1 < text_.size(); ++i) {
+      const char next = AsciiLower(text_[i + 1]);
+      if (text_[i] == '<' && ((next >= 'a' && next <= 'z') || next == '!'))
+        bits_ |= std::uint64_t{1} << (i - base);
+    }
+  }
+
+#if defined(__SSE2__)
+  static unsigned Block16(const char* at) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+    // With bit 5 set, exactly the ASCII letters lie 0..25 above 'a' (unsigned, wrapping).
+    const __m128i offset =
+        _mm_sub_epi8(_mm_or_si128(next, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+    const __m128i letter = _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8('z' - 'a')), offset);
+    const __m128i opens =
+        _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('<')),
+                      _mm_or_si128(letter, _mm_cmpeq_epi8(next, _mm_set1_epi8('!'))));
+    return static_cast<unsigned>(_mm_movemask_epi8(opens));
+  }
+#endif
+
+  std::string_view text_;
+  std::size_t base_ = 1;  // no block's base: nothing loaded yet
+  std::uint64_t bits_ = 0;
+};
+
+// Index of the first blank, '>' or '/' at or after `from` (the text's size when none).
+inline std::size_t TagNameEnd(std::string_view text, std::size_t from) {
+  return tagbytes::Skip(text, from, tagbytes::kTagNameEnd);
+}
+
+// Steps through the attributes with a value of the tag whose name ends at `at`, in text order.
+// Blanks and '/' separate attributes; a name without '=' after it (blanks between allowed) is
+// passed over, and so is a '=' with no name before it.
+class TAttributeWalk {
+ public:
+  TAttributeWalk(std::string_view text, std::size_t at) : text_(text), at_(at) {}
+
+  // Moves to the next attribute with a value; false once the tag's end (or the text's) is
+  // reached, and from then on.
+  bool Next();
+
+  std::string_view Name() const { return text_.substr(nameStart_, nameEnd_ - nameStart_); }
+  std::size_t ValuePos() const { return valuePos_; }  // without the quotes
+  std::size_t ValueLen() const { return valueLen_; }
+  // After Next() gave false: the index of the tag's '>', or npos when the tag is not closed.
+  std::size_t End() const { return end_; }
+
+ private:
+  bool Finish(std::size_t end) {
+    at_ = text_.size();
+    end_ = end;
+    return false;
+  }
+
+  std::string_view text_;
+  std::size_t at_;  // where the walk goes on
+  std::size_t nameStart_ = 0;
+  std::size_t nameEnd_ = 0;
+  std::size_t valuePos_ = 0;
+  std::size_t valueLen_ = 0;
+  std::size_t end_ = std::string_view::npos;
+};
+
+inline bool TAttributeWalk::Next() {
+  using namespace tagbytes;
+  const std::size_t size = text_.size();
+  std::size_t p = at_;
+  for (;;) {
+    while (p < size && Is(text_[p], kBlankOrSlash)) ++p;
+    if (p >= size) return Finish(end_);  // npos, or the end found before
+    if (text_[p] == '>') return Finish(p);
+    const std::size_t nameStart = p;
+    while (p < size && !Is(text_[p], kAttributeNameEnd)) ++p;
+    if (p == nameStart) {  // a stray '='
+      ++p;
+      continue;
+    }
+    std::size_t value = p;
+    while (value < size && Is(text_[value], kBlank)) ++value;
+    if (value >= size || text_[value] != '=') continue;  // a name without a value
+    ++value;
+    while (value < size && Is(text_[value], kBlank)) ++value;
+    if (value >= size) return Finish(std::string_view::npos);
+    nameStart_ = nameStart;
+    nameEnd_ = p;
+    const char quote = text_[value];
+    if (quote == '"' || quote == '\'') {
+      const std::size_t close = text_.find(quote, value + 1);
+      if (close == std::string_view::npos) return Finish(std::string_view::npos);
+      valuePos_ = value + 1;
+      valueLen_ = close - value - 1;
+      at_ = close + 1;
+    } else {
+      at_ = Skip(text_, value, kUnquotedEnd);
+      valuePos_ = value;
+      valueLen_ = at_ - value;
+    }
+    return true;
+  }
+}
+
+}  // namespace qm
