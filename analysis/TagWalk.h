@@ -5,11 +5,13 @@
 //
 // Every page goes through here tag by tag, so everything is inline. The short runs inside a tag
 // (names, blanks) are read byte by byte through a table: the processor guesses those loops well
-// and runs ahead. Only the search for the next tag, past end tags and text, works on whole blocks.
+// and runs ahead, where a search of sixteen bytes at a time would make each step wait for the
+// one before. Only the search for the next tag, past end tags and text, works on whole blocks.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -54,42 +56,43 @@ inline std::size_t Skip(std::string_view text, std::size_t from, std::uint8_t wh
 
 // The places in a text where a tag or a comment may start: a '<' followed by an ASCII letter or
 // '!'. End tags and stray brackets, about half of all '<' in a page, are never stopped at. The
-// text is looked at in 64-byte blocks, each worked out once into a mask, sixteen bytes at a time;
-// the search is then a few bit operations.
+// masks of all 64-byte blocks are worked out first, sixteen bytes at a time in one straight pass;
+// a search is then a few bit operations that wait for no reading of the text.
 class TTagOpenings {
  public:
-  explicit TTagOpenings(std::string_view text) : text_(text) {}
+  explicit TTagOpenings(std::string_view text) : text_(text), masks_((text.size() + 63) / 64) {
+    for (std::size_t w = 0; w < masks_.size(); ++w) masks_[w] = Load(w * 64);
+  }
 
   // Index of the first opening at or after `from`, or npos.
   std::size_t Next(std::size_t from) {
-    const std::size_t base = from & ~std::size_t{63};
-    if (base != base_) Load(base);
-    std::uint64_t bits = bits_ & (~std::uint64_t{0} << (from - base));
+    std::size_t word = from / 64;
+    if (word >= masks_.size()) return std::string_view::npos;
+    std::uint64_t bits = masks_[word] & (~std::uint64_t{0} << (from % 64));
     while (bits == 0) {
-      if (base_ + 64 >= text_.size()) return std::string_view::npos;
-      Load(base_ + 64);
-      bits = bits_;
+      if (++word == masks_.size()) return std::string_view::npos;
+      bits = masks_[word];
     }
-    return base_ + static_cast<std::size_t>(__builtin_ctzll(bits));
+    return word * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
   }
 
  private:
   // The mask of text[base, base + 64): bit k for text[base + k].
-  void Load(std::size_t base) {
-    base_ = base;
-    bits_ = 0;
+  std::uint64_t Load(std::size_t base) const {
+    std::uint64_t bits = 0;
 #if defined(__SSE2__)
     if (base + 65 <= text_.size()) {  // the byte after the block is read too
       for (std::size_t k = 0; k < 64; k += 16)
-        bits_ |= std::uint64_t{Block16(text_.data() + base + k)} << k;
-      return;
+        bits |= std::uint64_t{Block16(text_.data() + base + k)} << k;
+      return bits;
     }
 #endif
     for (std::size_t i = base; i < base + 64 && i + 1 < text_.size(); ++i) {
       const char next = AsciiLower(text_[i + 1]);
       if (text_[i] == '<' && ((next >= 'a' && next <= 'z') || next == '!'))
-        bits_ |= std::uint64_t{1} << (i - base);
+        bits |= std::uint64_t{1} << (i - base);
     }
+    return bits;
   }
 
 #if defined(__SSE2__)
@@ -108,8 +111,7 @@ class TTagOpenings {
 #endif
 
   std::string_view text_;
-  std::size_t base_ = 1;  // no block's base: nothing loaded yet
-  std::uint64_t bits_ = 0;
+  std::vector<std::uint64_t> masks_;
 };
 
 // Index of the first blank, '>' or '/' at or after `from` (the text's size when none).
