@@ -211,7 +211,9 @@ bool TTask::SetStatus(std::int32_t index, std::int32_t status) {
   if (std::int32_t* now = CounterOf(*this, status)) ++*now;
   if (status == Saved) SavedBytes += rec.Size;
   rec.Status = status;
-  Changes.NotifyDetail();
+  // Nobody waits for an entry to be taken up: the analysis waits for it to be fetched, and a
+  // wake-up for each claim only takes the table lock from the worker that claimed it.
+  if (status != InProgress) Changes.NotifyDetail();
   return true;
 }
 

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "TaskTestUtil.h"
+#include "platform/Pacing.h"
 #include "support/RecordingWindow.h"
 #include "task/HttpWork.h"
 #include "task/Task.h"
@@ -150,6 +152,39 @@ TEST(TaskConcurrency, ClaimEntryNeverTakesAFinishedEntry) {
   EXPECT_EQ(task.NotDownloadedCount, 0);
   EXPECT_EQ(task.SavedCount + task.DownloadedCount, kEntries);
   EXPECT_FALSE(task.ClaimEntry(1));  // the root node is no URL entry
+}
+
+// The analysis waits for an entry to be fetched. Claims of entries wake it for nothing (each
+// wake-up takes the table lock from the worker that claimed), the fetch's outcome wakes it.
+TEST(TaskConcurrency, AClaimWakesNoWaiterAndTheFetchedStatusDoes) {
+  using namespace std::chrono_literals;
+  const double pacing = PacingFactor();
+  SetPacingFactor(0);
+  TTask task;
+  for (int i = 0; i < 20; ++i) task.AddUrl(UrlRec("http://h/" + std::to_string(i)));
+  std::int32_t watched = -1;
+  for (std::int32_t i = 0; i < task.GetCount() && watched < 0; ++i)
+    if (task.GetKind(i) == 1) watched = i;
+  ASSERT_GE(watched, 0);
+  std::atomic<int> looks{0};
+  std::thread analysis([&] {
+    task.Changes.WaitUntil(100, [&] {
+      ++looks;
+      return task.GetStatus(watched) == Downloaded;
+    });
+  });
+  std::this_thread::sleep_for(20ms);
+  const int before = looks.load();
+  int claimed = 0;
+  for (std::int32_t i = 0; i < task.GetCount(); ++i)
+    if (task.GetKind(i) == 1) claimed += task.ClaimEntry(i) ? 1 : 0;
+  EXPECT_EQ(claimed, 20);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(looks.load(), before);
+  task.SetStatus(watched, Downloaded);
+  analysis.join();
+  EXPECT_EQ(looks.load(), before + 1);
+  SetPacingFactor(pacing);
 }
 
 TEST(TaskConcurrency, AddAndFindFromSeveralThreads) {
