@@ -11,14 +11,12 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ManualFiles.h"
 #include "analysis/JsClass.h"
 #include "analysis/ParseThread.h"
 #include "platform/Files.h"
@@ -39,29 +37,14 @@ struct TPage {
   bool Script = false;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<TPage> ManualPages() {
-  const char* env = std::getenv("QM_BENCH_PAGES");
-  const fs::path root = env ? env : "/usr/share/doc/apache2-doc/manual";
   std::vector<TPage> pages;
-  std::error_code ec;
-  if (!fs::is_directory(root, ec)) return pages;
-  for (auto it = fs::recursive_directory_iterator(
-           root, fs::directory_options::follow_directory_symlink, ec);
-       it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    if (!it->is_regular_file(ec)) continue;
-    const std::string name = it->path().filename().string();
-    const bool script = it->path().extension() == ".js";
-    if (!script && name.find(".html") == std::string::npos) continue;
-    TPage page{"manual/" + it->path().lexically_relative(root).generic_string(),
-               ReadFile(it->path()), script};
+  for (bench::TManualFile& file : bench::ManualFiles([](const fs::path& path) {
+         return path.extension() == ".js" ||
+                path.filename().string().find(".html") != std::string::npos;
+       })) {
+    const bool script = file.Native.extension() == ".js";
+    TPage page{"manual/" + file.Path, std::move(file.Text), script};
     // Script files first, as a page finds its script file fetched in a real run.
     if (script) {
       pages.insert(pages.begin(), std::move(page));

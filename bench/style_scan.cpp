@@ -8,13 +8,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ManualFiles.h"
 #include "analysis/StyleMediaLinks.h"
 #include "task/Task.h"
 #include "task/UrlRecord.h"
@@ -29,30 +27,12 @@ struct TPage {
   std::string Text;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<TPage> ManualPages() {
-  const char* env = std::getenv("QM_BENCH_PAGES");
-  const fs::path root = env ? env : "/usr/share/doc/apache2-doc/manual";
   std::vector<TPage> pages;
-  std::error_code ec;
-  if (!fs::is_directory(root, ec)) return pages;
-  for (auto it = fs::recursive_directory_iterator(
-           root, fs::directory_options::follow_directory_symlink, ec);
-       it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    if (!it->is_regular_file(ec) ||
-        it->path().filename().string().find(".html") == std::string::npos)
-      continue;
-    pages.push_back(
-        {"http://127.0.0.1:8080/manual/" + it->path().lexically_relative(root).generic_string(),
-         ReadFile(it->path())});
-  }
+  for (bench::TManualFile& file : bench::ManualFiles([](const fs::path& path) {
+         return path.filename().string().find(".html") != std::string::npos;
+       }))
+    pages.push_back({"http://127.0.0.1:8080/manual/" + file.Path, std::move(file.Text)});
   return pages;
 }
 
