@@ -288,7 +288,7 @@ bool RejectedByList(const TagScan& scan, std::string_view tagText) {
   return false;
 }
 
-// RelativeLocalPath of a URL without fragment, worked out once per scan.
+// RelativeLocalPath of a URL without fragment, worked out once per context.
 const std::string& PlainLocal(TagScan& scan, std::string_view url) {
   auto& plainLocals = scan.memo->plainLocals;
   auto it = plainLocals.find(url);
@@ -315,7 +315,7 @@ bool TakeLink(TagScan& scan, std::string_view value, std::string_view& local) {
   // A link within the page is never taken (MakeAbsoluteUrl refuses it); pages hold many of their
   // own, which the memo need not keep.
   if (value[0] == '#') return false;
-  // Pages repeat their links; what depends only on the value is worked out once per scan.
+  // Pages repeat their links; what depends only on the value is worked out once per context.
   auto& resolved = scan.memo->resolved;
   auto it = resolved.find(value);
   if (it == resolved.end()) {
