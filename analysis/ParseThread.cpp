@@ -360,7 +360,6 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
     if (!fetched_.Rewrite(docText_, stamp) || !fetched_.Close())
       throw TFetchedBytesLost("无法保存文件 " + finalFile);
   }
-  fetched_.Close();
   if (markSaved_) task_.SetStatus(index, Saved);
 
   // On the start page of a Directory-scope task the user admits the other directories first.
