@@ -149,6 +149,9 @@ class TJsClass {
   // Records the functions of a downloaded script file ("\"-separated path); the file is not
   // changed. Throws std::runtime_error when the file cannot be read.
   void ScanScriptFile(std::string_view path);
+  // The same for a file that may not be there yet: false, and nothing done, when no regular file
+  // is at `path`.
+  bool ScanScriptFileIfPresent(std::string_view path);
   // Visits the calls of every recorded function and target, appends new URLs to `list` and writes
   // the changed variables back.
   bool ApplyFunctions(std::vector<std::string>& list);
@@ -186,6 +189,8 @@ class TJsClass {
     std::int64_t Changed = 0;
   };
   std::unordered_map<std::string, TScriptFileStamp> targetFreeScripts_;
+  void ScanStampedFile(std::string_view path, const std::string& native,
+                       const TScriptFileStamp& stamp, bool stamped);
   // The expressions of Functions[0 .. exprIndexed_), for AddFunction's duplicate test.
   std::unordered_set<std::string> exprIndex_;
   std::size_t exprIndexed_ = 0;

@@ -190,10 +190,22 @@ std::string TJsClass::ScanPageScripts(std::string_view target) {
 
 void TJsClass::ScanScriptFile(std::string_view path) {
   const std::string native = NativePath(path);
+  TScriptFileStamp stamp;
+  ScanStampedFile(path, native, stamp, FileStamp(native, stamp.Size, stamp.Changed));
+}
+
+bool TJsClass::ScanScriptFileIfPresent(std::string_view path) {
+  const std::string native = NativePath(path);
+  TScriptFileStamp stamp;
+  if (!FileStamp(native, stamp.Size, stamp.Changed)) return false;
+  ScanStampedFile(path, native, stamp, true);
+  return true;
+}
+
+void TJsClass::ScanStampedFile(std::string_view path, const std::string& native,
+                               const TScriptFileStamp& stamp, bool stamped) {
   // Most pages of a site load the same script file. One that names neither target adds nothing,
   // so as long as it is unchanged it is not read again.
-  TScriptFileStamp stamp;
-  const bool stamped = FileStamp(native, stamp.Size, stamp.Changed);
   if (stamped) {
     const auto known = targetFreeScripts_.find(native);
     if (known != targetFreeScripts_.end() && known->second.Size == stamp.Size &&

@@ -322,22 +322,18 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
     std::string scriptUrl;
     scriptEntry_ = task_.FindUrlTarget(scriptFileUrl_, scriptUrl);
     if (scriptEntry_ < 0) scriptUrl = scriptFileUrl_;
-    const std::string scriptTmp = NativePath(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
+    const std::string scriptTmp = LocalPathOf(saveRoot_, scriptUrl) + ".tmp";
     // Wait (3000 ms at most) while the script is on its way.
-    bool scriptThere = FileExists(scriptTmp);
+    bool scriptThere = script.ScanScriptFileIfPresent(scriptTmp);
     if (!scriptThere) {
+      const std::string native = NativePath(scriptTmp);
       task_.Changes.WaitUntil(3000, [&] {
-        return Terminated() || task_.State.load() > Paused || !ScriptComing() ||
-               FileExists(scriptTmp);
+        return Terminated() || task_.State.load() > Paused || !ScriptComing() || FileExists(native);
       });
-      scriptThere = FileExists(scriptTmp);
+      scriptThere = script.ScanScriptFileIfPresent(scriptTmp);
     }
-    if (scriptThere) {
-      script.ScanScriptFile(LocalPathOf(saveRoot_, scriptUrl) + ".tmp");
-    } else if (ScriptComing()) {
-      // Wait for a script still on its way; one that failed or will never come is given up.
-      markSaved_ = false;
-    }
+    // Wait for a script still on its way; one that failed or will never come is given up.
+    if (!scriptThere && ScriptComing()) markSaved_ = false;
   }
   script.ApplyFunctions(links_);
 

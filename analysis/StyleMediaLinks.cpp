@@ -33,7 +33,9 @@ std::size_t FindFolded(std::string_view text, std::string_view word, std::size_t
 // Builds the rewritten text piecewise; a text in which nothing changes is never copied.
 class TRewriter {
  public:
-  explicit TRewriter(std::string_view text) : text_(text) {}
+  explicit TRewriter(std::string_view text) : text_(text), out_(SpareText()) { out_.clear(); }
+  TRewriter(const TRewriter&) = delete;
+  TRewriter& operator=(const TRewriter&) = delete;
 
   // Replaces text_[pos, pos + len) by `with`; calls come in text order.
   void Replace(std::size_t pos, std::size_t len, std::string_view with) {
@@ -54,8 +56,15 @@ class TRewriter {
   bool Changed() const { return changed_; }
 
  private:
+  // The text a rewrite replaced becomes the next rewrite's buffer: pages are not allocated anew
+  // on every scan. (The scans of one thread never overlap.)
+  static std::string& SpareText() {
+    thread_local std::string spare;
+    return spare;
+  }
+
   std::string_view text_;
-  std::string out_;
+  std::string& out_;
   std::size_t copied_ = 0;
   bool changed_ = false;
 };

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "engine/HttpDate.h"
 #include "platform/AsciiText.h"
 
 namespace qm {
@@ -24,6 +25,7 @@ void EnsureCurlGlobal() {
 
 // A header value must stay on its line: line breaks inside it are dropped.
 std::string OneLine(std::string_view value) {
+  if (value.find_first_of("\r\n") == std::string_view::npos) return std::string(value);
   std::string out;
   out.reserve(value.size());
   for (char c : value)
@@ -84,7 +86,7 @@ double LocalOffsetDays() {
 
 TDateTime LastModifiedOf(const std::string& value) {
   if (!value.empty()) {
-    const time_t t = curl_getdate(value.c_str(), nullptr);
+    const time_t t = HttpDateToUnix(value);
     if (t != -1) return UnixToLocalDateTime(t);
   }
   // No date: 0 shifted into local time, kept within the "no date" bound of a third of a day
@@ -167,6 +169,12 @@ std::vector<std::string> THttpResponse::HeaderValues(std::string_view name) cons
   return out;
 }
 
+namespace {
+bool IsRedirectAnswer(const THttpResponse& response) {
+  return response.Code != 304 && !response.HeaderValue("Location").empty();
+}
+}  // namespace
+
 // One request and its response as libcurl delivers them.
 struct THttpClient::Exchange {
   THttpClient* Self = nullptr;
@@ -183,9 +191,7 @@ struct THttpClient::Exchange {
   std::exception_ptr HandlerError;
   char ErrorText[CURL_ERROR_SIZE] = {};
 
-  bool IsRedirect() const {
-    return Response.Code != 304 && !Response.HeaderValue("Location").empty();
-  }
+  bool IsRedirect() const { return IsRedirectAnswer(Response); }
 };
 
 namespace {
@@ -416,7 +422,7 @@ void THttpClient::PerformOne(Exchange& ex) {
   curl_slist_free_all(headers);
 
   // Whatever headers arrived stay readable, also when the request fails.
-  response_ = ex.Response;
+  response_ = std::move(ex.Response);
   response_.ContentLength = ContentLengthOf(response_.HeaderValue("Content-Length"));
   response_.LastModified = LastModifiedOf(response_.HeaderValue("Last-Modified"));
 
@@ -453,7 +459,7 @@ void THttpClient::Perform(const std::string& url, bool head, std::string* body) 
     ex.Body = body;
     PerformOne(ex);
     finalUrl_ = current;
-    if (FollowRedirects && ex.IsRedirect()) {
+    if (FollowRedirects && IsRedirectAnswer(response_)) {
       std::string location = response_.HeaderValue("Location");
       if (OnRedirect) OnRedirect(*this, location);
       // The 15th request of a chain ends it: its redirect is reported but not followed.

@@ -23,14 +23,18 @@ namespace {
 constexpr TDateTime kNoDateBound = 1.0 / 3.0;
 
 std::string VFormat(const char* format, va_list args) {
+  // Most lines fit the stack buffer: formatted once, copied once.
+  char stackBuf[512];
   va_list copy;
   va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
+  const int n = std::vsnprintf(stackBuf, sizeof stackBuf, format, copy);
   va_end(copy);
   if (n <= 0) return std::string();
-  std::vector<char> buf(static_cast<std::size_t>(n) + 1);
-  std::vsnprintf(buf.data(), buf.size(), format, args);
-  return std::string(buf.data(), static_cast<std::size_t>(n));
+  if (static_cast<std::size_t>(n) < sizeof stackBuf)
+    return std::string(stackBuf, static_cast<std::size_t>(n));
+  std::string line(static_cast<std::size_t>(n), '\0');
+  std::vsnprintf(line.data(), line.size() + 1, format, args);
+  return line;
 }
 
 // The directory part of a "\"-separated path, with its trailing "\".
@@ -426,8 +430,7 @@ void TTaskThread::FetchSmallBody() {
   client_->Get(currentUrl_, body_);
   expectedSize_ = static_cast<std::int64_t>(body_.size());
   const std::string tmp = NativePath(localFile_ + ".tmp");
-  DeleteFileAt(tmp);
-  if (!WriteWholeFile(tmp, body_)) throw std::runtime_error("Cannot create file " + tmp);
+  if (!WriteNewFile(tmp, body_)) throw std::runtime_error("Cannot create file " + tmp);
 }
 
 bool TTaskThread::FetchRanged(std::int32_t entry) {
@@ -572,8 +575,7 @@ void TTaskThread::StoreResult() {
 
 void TTaskThread::SaveUnderFinalName() {
   const std::string finalName = NativePath(localFile_);
-  DeleteFileAt(finalName);
-  if (!RenameFileTo(NativePath(localFile_ + ".tmp"), finalName))
+  if (!RenameReplacing(NativePath(localFile_ + ".tmp"), finalName))
     throw std::runtime_error("Cannot rename file " + finalName);
   SetFileDate(finalName, lastModified_ > kNoDateBound ? lastModified_ : Now());
 }
@@ -665,7 +667,8 @@ std::string TTaskThread::Line(std::int32_t entry, const char* format, ...) {
                 static_cast<std::int32_t>(tag_));
   va_list args;
   va_start(args, format);
-  std::string line = head + VFormat(format, args);
+  std::string line = head;
+  line += VFormat(format, args);
   va_end(args);
   return line;
 }

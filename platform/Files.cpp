@@ -35,6 +35,13 @@ bool RenameFileTo(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+  if (RenameFileTo(from, to)) return true;
+  // Only what stands in the way is removed: a missing source leaves the target alone.
+  if (errno != EISDIR && errno != EEXIST && errno != ENOTEMPTY) return false;
+  return DeleteFileAt(to) && RenameFileTo(from, to);
+}
+
 bool GetFileDate(const std::string& path, TDateTime& date) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;
@@ -123,6 +130,15 @@ bool FileStamp(const std::string& path, std::int64_t& size, std::int64_t& change
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, bytes);
+  return (::close(fd) == 0) && ok;
+}
+
+bool WriteNewFile(const std::string& path, std::string_view bytes) {
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+  int fd = ::open(path.c_str(), kFlags, 0644);
+  if (fd < 0 && errno == EEXIST && DeleteFileAt(path)) fd = ::open(path.c_str(), kFlags, 0644);
   if (fd < 0) return false;
   const bool ok = WriteAll(fd, bytes);
   return (::close(fd) == 0) && ok;

@@ -17,6 +17,9 @@ std::int64_t FileSizeOf(const std::string& path);
 bool DeleteFileAt(const std::string& path);
 // Moves `from` to `to`, replacing a file already at `to`.
 bool RenameFileTo(const std::string& from, const std::string& to);
+// The same, and what stands at `to` is removed as DeleteFileAt would (an empty folder, say) when
+// it is in the way; nothing is removed when the move goes through at once or `from` is missing.
+bool RenameReplacing(const std::string& from, const std::string& to);
 // The modification date as a local date-time, whole seconds.
 bool GetFileDate(const std::string& path, TDateTime& date);
 // Sets the modification (and access) date to a local date-time, rounded to the second, so that
@@ -29,6 +32,10 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 bool FileStamp(const std::string& path, std::int64_t& size, std::int64_t& changed);
 // Writes the whole file, replacing one already there.
 bool WriteWholeFile(const std::string& path, std::string_view bytes);
+// Writes the whole file as a new one: whatever stands at `path` is first removed as DeleteFileAt
+// would, so a link there is replaced, never written through. A path that is free costs no
+// removal.
+bool WriteNewFile(const std::string& path, std::string_view bytes);
 // The same, then gives the file the date as SetFileDate does (a date that cannot be set is not
 // reported).
 bool WriteWholeFile(const std::string& path, std::string_view bytes, TDateTime date);

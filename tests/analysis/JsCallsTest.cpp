@@ -308,6 +308,23 @@ TEST(JsScanScriptFile, FileIsReadNotRewritten) {
   EXPECT_THROW(page.Js.ScanScriptFile(dir.TaskFolder() + "missing.js"), std::runtime_error);
 }
 
+// A script still on its way is no error: nothing is read until it is there.
+TEST(JsScanScriptFile, AMissingScriptIsReportedNotThrown) {
+  test::TempDir dir;
+  JsPage page("<script src=\"lib.js\"></script><a href=\"javascript:go(5)\">");
+  EXPECT_FALSE(page.Js.ScanScriptFileIfPresent(dir.TaskFolder() + "lib.js"));
+  std::filesystem::create_directory(dir.Path() / "dir.js");
+  EXPECT_FALSE(page.Js.ScanScriptFileIfPresent(dir.TaskFolder() + "dir.js"));
+  EXPECT_TRUE(FunctionNames(page.Js).empty());
+
+  test::WriteFileBytes(dir.Path() / "lib.js", "function go(u){ window.open('p.asp?id='+u); }");
+  EXPECT_TRUE(page.Js.ScanScriptFileIfPresent(dir.TaskFolder() + "lib.js"));
+  ASSERT_EQ(FunctionNames(page.Js), (std::vector<std::string>{"go"}));
+  Urls urls;
+  page.Js.ApplyFunctions(urls);
+  EXPECT_EQ(urls, (Urls{"http://h/a/p.asp?id=5"}));
+}
+
 TEST(JsScanScriptFile, AScriptWithoutTargetsIsReadAgainOnlyWhenItChanged) {
   test::TempDir dir;
   const auto lib = dir.Path() / "lib.js";

@@ -2,6 +2,8 @@
 // over existing files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/Files.h"
 #include "support/TempDir.h"
 
@@ -144,6 +146,62 @@ TEST(Files, RenameReplacesAndDeleteToleratesMissingFiles) {
   EXPECT_FALSE(FileExists(b));
   EXPECT_TRUE(DirectoryExists(dir.Path().string()));
   EXPECT_FALSE(FileExists(dir.Path().string()));
+}
+
+// What stands at the path of a new file or a move's target, for the two replacing writes.
+enum class TInTheWay { Nothing, File, LinkToOutside, EmptyFolder };
+
+void PutInTheWay(TInTheWay what, const std::filesystem::path& at,
+                 const std::filesystem::path& outside) {
+  switch (what) {
+    case TInTheWay::Nothing:
+      break;
+    case TInTheWay::File:
+      WriteFileBytes(at, "an older copy, longer than the new one");
+      break;
+    case TInTheWay::LinkToOutside:
+      std::filesystem::create_symlink(outside, at);
+      break;
+    case TInTheWay::EmptyFolder:
+      std::filesystem::create_directory(at);
+      break;
+  }
+}
+
+TEST(Files, NewFilesAndMovesReplaceWhatIsInTheWayAndNeverWriteThroughALink) {
+  for (TInTheWay what :
+       {TInTheWay::Nothing, TInTheWay::File, TInTheWay::LinkToOutside, TInTheWay::EmptyFolder}) {
+    SCOPED_TRACE(static_cast<int>(what));
+    TempDir dir;
+    const auto outside = dir.Path() / "outside";
+    WriteFileBytes(outside, "not ours");
+
+    const auto written = dir.Path() / "page.tmp";
+    PutInTheWay(what, written, outside);
+    ASSERT_TRUE(WriteNewFile(written.string(), "fetched"));
+    EXPECT_FALSE(std::filesystem::is_symlink(written));
+    EXPECT_EQ(ReadFileBytes(written), "fetched");
+
+    const auto moved = dir.Path() / "page";
+    PutInTheWay(what, moved, outside);
+    ASSERT_TRUE(RenameReplacing(written.string(), moved.string()));
+    EXPECT_FALSE(std::filesystem::exists(written));
+    EXPECT_FALSE(std::filesystem::is_symlink(moved));
+    EXPECT_EQ(ReadFileBytes(moved), "fetched");
+    EXPECT_EQ(ReadFileBytes(outside), "not ours");
+
+    // A move whose source is gone fails and leaves its target as it was.
+    EXPECT_FALSE(RenameReplacing(written.string(), moved.string()));
+    EXPECT_EQ(ReadFileBytes(moved), "fetched");
+  }
+}
+
+TEST(Files, ANewFileCannotReplaceAFolderWithContent) {
+  TempDir dir;
+  const auto folder = dir.Path() / "page.tmp";
+  std::filesystem::create_directories(folder / "inner");
+  EXPECT_FALSE(WriteNewFile(folder.string(), "fetched"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "inner"));
 }
 
 }  // namespace
