@@ -49,6 +49,9 @@ class TTaskThread : public TWorkerInfo {
 
   void Execute() override;
   const char* ThreadName() const override { return "qm-worker"; }
+  // Workers wait on the server most of the time and wake for each answer; the analysis thread,
+  // which their pages feed, is not put off the processor at each of those wake-ups.
+  bool BatchWork() const override { return true; }
   // An uncaught error ends the run as a failure; the master still makes its end-of-run report.
   void OnUncaughtError(const std::string& message) override;
   // Called on the worker's thread when its walk of the table has ended (end of table, stop or

@@ -1,6 +1,7 @@
 #include "platform/Thread.h"
 
 #include <pthread.h>
+#include <sched.h>
 
 #include <exception>
 
@@ -24,6 +25,12 @@ void TThread::Start() {
 void TThread::Run() {
   ownId_.store(std::this_thread::get_id());
   if (const char* name = ThreadName()) pthread_setname_np(pthread_self(), name);
+  if (BatchWork()) {
+    // Only the policy changes, never the priority: a system that refuses it runs the thread as
+    // before.
+    sched_param param{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &param);
+  }
   // A thread that dies must say so: its owner is told what ended it.
   std::string error;
   bool failed = false;

@@ -41,6 +41,10 @@ class TThread {
   virtual void OnUncaughtError(const std::string& message) { (void)message; }
   // The thread's name as system tools show it (at most 15 bytes), set when it starts.
   virtual const char* ThreadName() const { return nullptr; }
+  // True for a thread of throughput work that wakes often (a download worker): it runs under the
+  // system's batch policy, at the same share of the processor, but its wake-ups do not preempt a
+  // thread that is running, such as the one analysing what it fetched.
+  virtual bool BatchWork() const { return false; }
   // Blocks while the thread is suspended (and not terminated).
   void CheckSuspended();
   // The signal the thread's waits use, so that a terminate request ends them at once.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -110,6 +111,31 @@ TEST(Thread, AnErrorEscapingTheBodyIsReportedOnce) {
     EXPECT_EQ(t.reports, 1);
     EXPECT_EQ(t.reported, standardError ? "disk on fire" : "unknown exception");
   }
+}
+
+// Records the scheduling policy it runs under.
+class PolicyThread : public TThread {
+ public:
+  explicit PolicyThread(bool batch) : batch_(batch) {}
+  ~PolicyThread() override { WaitFor(); }
+  int policy = -1;
+
+ protected:
+  void Execute() override { policy = sched_getscheduler(0); }
+  bool BatchWork() const override { return batch_; }
+
+ private:
+  const bool batch_;
+};
+
+TEST(Thread, ThroughputThreadsRunUnderTheBatchPolicyAndOthersAsBefore) {
+  for (const bool batch : {true, false}) {
+    PolicyThread t(batch);
+    t.Start();
+    t.WaitFor();
+    EXPECT_EQ(t.policy, batch ? SCHED_BATCH : SCHED_OTHER) << batch;
+  }
+  EXPECT_EQ(sched_getscheduler(0), SCHED_OTHER);  // the starting thread keeps its own
 }
 
 TEST(DateTime, UnixRoundTripAndFormat) {
