@@ -4,7 +4,8 @@
 #include <bitset>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "url/UrlLib.h"
 
@@ -36,11 +37,53 @@ bool EqualNoCase(const char* a, std::string_view b) {
 }
 
 // The patterns of one length: a rolling hash over the text finds candidates, a filter on the
-// hash's low bits keeps the table look-ups to the few places that may match.
+// hash's low bits keeps the table look-ups to the few places that may match. The table is one
+// flat array, so that a look-up reads one or two cache lines and building it allocates once,
+// however many patterns share the length. (Patterns that differ in their last bytes have hashes
+// that differ in their low bits only: the slot is taken from a multiplicative mix of the hash.)
 struct TLengthGroup {
+  struct TSlot {
+    std::uint64_t Hash = 0;
+    std::size_t Pattern = kEmpty;  // index in the pattern list
+  };
+  static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+
   std::size_t Length = 0;
-  std::unordered_multimap<std::uint64_t, std::size_t> ByHash;  // hash -> pattern index
+  std::vector<std::pair<std::uint64_t, std::size_t>> Pending;  // filled first, then placed
+  std::vector<TSlot> Slots;
+  std::size_t Mask = 0;
+  unsigned Shift = 0;
   std::unique_ptr<std::bitset<1 << 16>> Filter = std::make_unique<std::bitset<1 << 16>>();
+
+  std::size_t SlotOf(std::uint64_t hash) const {
+    return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> Shift);
+  }
+
+  void Place() {
+    std::size_t size = 16;
+    unsigned bits = 4;
+    while (size < 2 * Pending.size()) {
+      size *= 2;
+      ++bits;
+    }
+    Slots.assign(size, TSlot{});
+    Mask = size - 1;
+    Shift = 64 - bits;
+    // In pattern order, so that the probe of one hash meets its patterns in that order.
+    for (const auto& [hash, pattern] : Pending) {
+      std::size_t slot = SlotOf(hash);
+      while (Slots[slot].Pattern != kEmpty) slot = (slot + 1) & Mask;
+      Slots[slot] = {hash, pattern};
+    }
+    Pending = {};
+  }
+
+  // visit(pattern index) for each pattern with this hash, in pattern order.
+  template <class Visit>
+  void ForHash(std::uint64_t hash, Visit visit) const {
+    for (std::size_t slot = SlotOf(hash); Slots[slot].Pattern != kEmpty; slot = (slot + 1) & Mask)
+      if (Slots[slot].Hash == hash) visit(Slots[slot].Pattern);
+  }
 };
 
 // Patterns grouped by length, built once and searched for in any number of texts.
@@ -61,9 +104,10 @@ class TPatternSet {
         group->Length = length;
       }
       const std::uint64_t h = HashNoCase(patterns[i]);
-      group->ByHash.emplace(h, i);
+      group->Pending.emplace_back(h, i);
       group->Filter->set(h & 0xFFFF);
     }
+    for (TLengthGroup& group : groups_) group.Place();
     return true;
   }
 
@@ -85,9 +129,9 @@ class TPatternSet {
       std::uint64_t h = HashNoCase(text.substr(0, length));
       for (std::size_t at = 0;; ++at) {
         if (group.Filter->test(h & 0xFFFF)) {
-          const auto [first, last] = group.ByHash.equal_range(h);
-          for (auto it = first; it != last; ++it)
-            if (EqualNoCase(text.data() + at, patterns[it->second])) visit(it->second, at);
+          group.ForHash(h, [&](std::size_t pattern) {
+            if (EqualNoCase(text.data() + at, patterns[pattern])) visit(pattern, at);
+          });
         }
         if (at + length >= text.size()) break;
         h = (h - Lower(text[at]) * power) * kBase + Lower(text[at + length]);

@@ -5,8 +5,12 @@
 //   under /usr/share/doc/apache2-doc/manual; QM_BENCH_PAGES names another folder). MB/s is over
 //   the pages' bytes.
 // - BM_AnalyseScriptPage/k: one page whose one script block declares k functions that pass a URL
-//   built from their parameter to window.open, each called once. The time per byte should not
-//   grow with k.
+//   built from their parameter to window.open, each called once. The functions are named open0,
+//   open1, ... open<k-1>; a call is found by its function's name, so open1 also answers at the
+//   calls of open12 and open123, and the links a page yields per function grow with the digits of
+//   k (the "links" counter). The time per link should not grow with k.
+// - BM_AnalyseScriptPageSameWidth/k: the same page with names of one width (open0001, ...), where
+//   no name starts another: one link per function, and the time per byte should not grow with k.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -57,16 +61,23 @@ std::vector<TPage> ManualPages() {
 
 // k functions in one script block, each opening a URL built from its parameter, and one call of
 // each in a link.
-std::string ScriptPage(int k) {
+// `width` 0: names as numbers are written; else numbers padded with zeros to that width.
+std::string ScriptPage(int k, int width = 0) {
   std::string page =
       "<html><head><title>script page</title>\r\n<script language=\"javascript\">\r\n";
+  const auto number = [width](int i) {
+    std::string n = std::to_string(i);
+    if (static_cast<int>(n.size()) < width)
+      n.insert(0, static_cast<std::size_t>(width) - n.size(), '0');
+    return n;
+  };
   for (int i = 0; i < k; ++i) {
-    const std::string n = std::to_string(i);
+    const std::string n = number(i);
     page += "function open" + n + "(id){ window.open('item" + n + ".asp?id='+id); }\r\n";
   }
   page += "</script></head><body>\r\n";
   for (int i = 0; i < k; ++i) {
-    const std::string n = std::to_string(i);
+    const std::string n = number(i);
     page += "<a href=\"javascript:open" + n + "(" + n + ")\">item " + n + "</a><br>\r\n";
   }
   page += "</body></html>\r\n";
@@ -126,6 +137,7 @@ void AnalyseAll(benchmark::State& state, const std::vector<TPage>& pages) {
   TScratchFolder scratch;
   std::size_t bytes = 0;
   std::size_t unsaved = 0;
+  std::size_t links = 0;
   for (auto _ : state) {
     state.PauseTiming();
     std::vector<std::int32_t> entries;
@@ -141,12 +153,15 @@ void AnalyseAll(benchmark::State& state, const std::vector<TPage>& pages) {
     state.PauseTiming();
     for (std::size_t i = 0; i < pages.size(); ++i)
       if (task->GetStatus(entries[i]) != Saved) ++unsaved;
+    links += static_cast<std::size_t>(task->GetCount()) - entries.size();
     analysis.reset();
     task.reset();
     state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
   state.counters["unsaved"] = static_cast<double>(unsaved);
+  state.counters["links"] =
+      benchmark::Counter(static_cast<double>(links), benchmark::Counter::kAvgIterations);
   SetPacingFactor(1);
 }
 
@@ -173,6 +188,20 @@ void BM_AnalyseScriptPage(benchmark::State& state) {
 BENCHMARK(BM_AnalyseScriptPage)
     ->Arg(500)
     ->Arg(2000)
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_AnalyseScriptPageSameWidth(benchmark::State& state) {
+  const std::vector<TPage> pages = {
+      {"scripts/page.html", ScriptPage(static_cast<int>(state.range(0)), 5)}};
+  state.counters["page_KB"] = static_cast<double>(pages[0].Text.size()) / 1024.0;
+  AnalyseAll(state, pages);
+}
+BENCHMARK(BM_AnalyseScriptPageSameWidth)
+    ->Arg(400)  // about 40 KB
+    ->Arg(2000)
+    ->Arg(6000)  // about 700 KB
     ->Arg(8000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

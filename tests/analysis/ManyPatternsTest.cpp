@@ -2,6 +2,7 @@
 // occurrence FindText finds, and the text of ReplaceAll applied pair by pair.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -47,6 +48,35 @@ TEST(ManyPatterns, FindsEveryOccurrenceWithoutRegardToCase) {
     for (std::size_t i = 0; i < patterns.size(); ++i)
       EXPECT_EQ(hits[i], OneByOne(text, patterns[i])) << "pattern " << owned[i];
   }
+}
+
+// Thousands of names of one length that differ only in their last bytes (their hashes differ in
+// the low bits only), some twice and some in other letter case: each is found where it occurs.
+TEST(ManyPatterns, ManyNamesOfOneLengthAreAllFound) {
+  std::mt19937 rng(13);
+  std::vector<std::string> owned;
+  for (int i = 0; i < 2000; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "fn%04d", i);
+    owned.emplace_back(name);
+  }
+  owned.push_back("fn0007");  // a duplicate
+  owned.push_back("FN0042");  // the same name in capitals
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    std::string call = owned[rng() % owned.size()];
+    if (rng() % 4 == 0) call[0] = 'F';
+    text += call + (rng() % 3 == 0 ? "" : "(x); ");
+  }
+  const std::vector<std::string_view> patterns(owned.begin(), owned.end());
+  std::vector<std::vector<std::size_t>> hits;
+  ASSERT_TRUE(FindAllNoCase(text, patterns, hits));
+  std::size_t found = 0;
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    ASSERT_EQ(hits[i], OneByOne(text, patterns[i])) << "pattern " << owned[i];
+    found += hits[i].size();
+  }
+  EXPECT_GE(found, 3000u);
 }
 
 TEST(ManyPatterns, TooManyLengthsAreLeftToTheCaller) {
