@@ -5,7 +5,7 @@
 namespace qm {
 
 void LimitHeapArenas() {
-  mallopt(M_ARENA_MAX, 4);
+  mallopt(M_ARENA_MAX, 16);
 }
 
 }  // namespace qm
