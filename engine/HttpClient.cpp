@@ -190,8 +190,6 @@ struct THttpClient::Exchange {
   bool AbortedByUs = false;
   std::exception_ptr HandlerError;
   char ErrorText[CURL_ERROR_SIZE] = {};
-
-  bool IsRedirect() const { return IsRedirectAnswer(Response); }
 };
 
 namespace {
@@ -228,7 +226,8 @@ static int OnProgress(void* clientp, curl_off_t, curl_off_t, curl_off_t, curl_of
 
 static void BeginWorkIfDue(THttpClient::Exchange* ex) {
   if (ex->WorkBegun || !ex->HeadersDone || ex->Head || !ex->Body) return;
-  ex->KeepBody = ex->Response.Code >= 200 && ex->Response.Code < 300 && !ex->IsRedirect();
+  ex->KeepBody =
+      ex->Response.Code >= 200 && ex->Response.Code < 300 && !IsRedirectAnswer(ex->Response);
   if (!ex->KeepBody) return;
   ex->WorkBegun = true;
   if (ex->Self->OnWorkBegin)

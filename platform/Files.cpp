@@ -128,32 +128,37 @@ bool FileStamp(const std::string& path, std::int64_t& size, std::int64_t& change
   return true;
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+namespace {
+
+constexpr int kReplaceFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+
+// Writes all of `bytes` to a file just opened (fd < 0: it could not be), gives it `date` when
+// there is one (through the open file: no second look-up of the path), and closes it.
+bool WriteAndClose(int fd, std::string_view bytes, const TDateTime* date = nullptr) {
   if (fd < 0) return false;
   const bool ok = WriteAll(fd, bytes);
+  if (ok && date) {
+    const TFileTimes t(*date);
+    ::futimens(fd, t.times);
+  }
   return (::close(fd) == 0) && ok;
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+  return WriteAndClose(::open(path.c_str(), kReplaceFlags, 0644), bytes);
 }
 
 bool WriteNewFile(const std::string& path, std::string_view bytes) {
   constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
   int fd = ::open(path.c_str(), kFlags, 0644);
   if (fd < 0 && errno == EEXIST && DeleteFileAt(path)) fd = ::open(path.c_str(), kFlags, 0644);
-  if (fd < 0) return false;
-  const bool ok = WriteAll(fd, bytes);
-  return (::close(fd) == 0) && ok;
+  return WriteAndClose(fd, bytes);
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes, TDateTime date) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool ok = WriteAll(fd, bytes);
-  if (ok) {
-    // Through the open file: no second look-up of the path.
-    const TFileTimes t(date);
-    ::futimens(fd, t.times);
-  }
-  return (::close(fd) == 0) && ok;
+  return WriteAndClose(::open(path.c_str(), kReplaceFlags, 0644), bytes, &date);
 }
 
 bool TRewritableFile::Load(const std::string& path, std::string& bytes) {
