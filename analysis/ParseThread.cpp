@@ -34,6 +34,23 @@ std::string SecondsText(double seconds) {
   return buf;
 }
 
+// The analysis is waiting for the span of the scope: workers held back for it go on.
+class TAnalysisIdle {
+ public:
+  explicit TAnalysisIdle(TTask& task) : task_(task), was_(task.AnalysisWorking.exchange(false)) {
+    // (Every held back worker's level is above 0.)
+    if (was_ && task_.PagesAwaitingAnalysis.load() >= TTask::kLeadPerWorker)
+      task_.Changes.NotifyLevel(0);
+  }
+  ~TAnalysisIdle() { task_.AnalysisWorking = was_; }
+  TAnalysisIdle(const TAnalysisIdle&) = delete;
+  TAnalysisIdle& operator=(const TAnalysisIdle&) = delete;
+
+ private:
+  TTask& task_;
+  bool was_;
+};
+
 }  // namespace
 
 ParseThread::ParseThread(TTask& task, bool updateRun)
@@ -70,6 +87,15 @@ void ParseThread::Fail(std::int32_t index, const char* prefix, const std::string
 }
 
 void ParseThread::Execute() {
+  // Workers hold back for the walk only while it runs (see TTaskThread::HoldBackForAnalysis).
+  struct TWorking {
+    TTask& task;
+    explicit TWorking(TTask& t) : task(t) { task.AnalysisWorking = true; }
+    ~TWorking() {
+      task.AnalysisWorking = false;
+      task.Changes.NotifyLevel(0);
+    }
+  } working(task_);
   for (;;) {
     if (position_ >= task_.GetCount()) break;
     if (Terminated()) return;
@@ -77,6 +103,7 @@ void ParseThread::Execute() {
     if (state > Paused) return;
     if (state == Paused) {
       // Idle until resumed or stopped, looking again every 1000 ms.
+      TAnalysisIdle idle(task_);
       task_.Changes.WaitUntil(1000, [&] { return Terminated() || task_.State.load() != Paused; });
       continue;
     }
@@ -95,6 +122,7 @@ void ParseThread::Execute() {
       if (toBeFetched()) {
         // The walk never passes an entry that is still to be fetched. It looks again when the
         // entry has moved on or a page is queued (every 100 ms at most).
+        TAnalysisIdle idle(task_);
         task_.Changes.WaitUntil(100, [&] { return WalkInterrupted() || !toBeFetched(); });
         continue;
       }
@@ -103,6 +131,7 @@ void ParseThread::Execute() {
         // A page that waits for its script file is analysed again before the walk moves on, so
         // that no page is left behind unanalysed.
         if (task_.GetStatus(pos) == Downloaded) {
+          TAnalysisIdle idle(task_);
           task_.Changes.WaitUntil(100, [&] { return WalkInterrupted() || !ScriptComing(); });
           continue;
         }
@@ -180,6 +209,7 @@ void ParseThread::Analyse(std::int32_t index) {
   const std::string pageUrl = task_.GetUrl(index);
   const std::string localFile = LocalPathOf(saveRoot_, pageUrl);
   if (!task_.FileClaims.TryAcquire(localFile, index)) {
+    TAnalysisIdle idle(task_);
     task_.Changes.WaitUntil(
         100, [&] { return WalkInterrupted() || !task_.FileClaims.HeldByOther(localFile, index); });
     return;
@@ -327,6 +357,7 @@ void ParseThread::AnalysePage(std::int32_t index, const TExtendUrlRec& rec,
     bool scriptThere = script.ScanScriptFileIfPresent(scriptTmp);
     if (!scriptThere) {
       const std::string native = NativePath(scriptTmp);
+      TAnalysisIdle idle(task_);
       task_.Changes.WaitUntil(3000, [&] {
         return Terminated() || task_.State.load() > Paused || !ScriptComing() || FileExists(native);
       });

@@ -114,6 +114,7 @@ void TTaskThread::Execute() {
       task_.SetStatus(retryIndex_, NotDownloaded);
     }
     const auto at = static_cast<std::int32_t>(position_.load());
+    HoldBackForAnalysis();
 
     // The status change is the claim: only the worker whose change succeeded fetches. The test
     // and the change happen under one lock hold, so an entry another worker has claimed and
@@ -147,6 +148,19 @@ void TTaskThread::Execute() {
   ReleaseClient();
   loopEnded_ = true;
   OnLoopEnded();
+}
+
+void TTaskThread::HoldBackForAnalysis() {
+  // When pages are fetched faster than the analysis takes them, every worker more that fetches
+  // only takes the processor from the analysis (and the run ends with the analysis working alone).
+  // So worker k waits while AnalysisLeadOf(k) pages wait for it: the fewer pages wait, the more
+  // workers fetch. It never waits for an analysis that is waiting itself, or not there.
+  const std::int32_t lead = TTask::AnalysisLeadOf(workerIndex_);
+  const auto goOn = [&] {
+    return lead <= 0 || task_.PagesAwaitingAnalysis.load() < lead ||
+           !task_.AnalysisWorking.load() || Terminated() || task_.State.load() != Running;
+  };
+  if (!goOn()) task_.Changes.WaitForLevel(lead, goOn);
 }
 
 void TTaskThread::WaitAtTail(std::int32_t at) {

@@ -64,6 +64,8 @@ class TTaskThread : public TWorkerInfo {
   // Waits at the last entry `at` until the table grows past it, the analysis has walked the
   // whole table, or the run ends.
   void WaitAtTail(std::int32_t at);
+  // Waits while the analysis is this worker's share behind (see TTask::AnalysisLeadOf).
+  void HoldBackForAnalysis();
   // Lets go of the body buffer when it grew beyond kKeptBodyCapacity.
   void ReleaseLargeBody();
   void DownloadEntry(std::int32_t entry);

@@ -10,6 +10,10 @@
 // waiters and as many growth waiters as there are new records, since each of those can take up one
 // record.
 //
+// Apart from these, WaitForLevel waits for a count to fall below the waiter's own level (workers
+// holding back while the analysis is behind): NotifyLevel(count) wakes just the waiters whose
+// level lies above it, and Notify wakes them all.
+//
 // Two kinds of wait, both paced (see platform/Pacing.h):
 // - WaitUntil: a wait for an event, bounded by an interval (the program's "look again every N ms").
 //   At pacing 0 it has no bound: the thread sleeps until it is woken.
@@ -22,6 +26,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "platform/Pacing.h"
 
@@ -37,6 +42,19 @@ class TChangeSignal {
   void NotifyDetail() { Tell(0); }
   void NotifyGrowth(int added) {
     if (added > 0) Tell(added);
+  }
+
+  // A counted quantity fell to `count`: the level waiters whose level is above it look again.
+  void NotifyLevel(int count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (TLevelWaiter* waiter : levelWaiters_)
+      if (waiter->level > count) waiter->Wake();
+  }
+
+  // Threads in WaitForLevel right now.
+  int LevelWaiters() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(levelWaiters_.size());
   }
 
   // Threads blocked in WaitForGrowth right now.
@@ -59,6 +77,27 @@ class TChangeSignal {
     return WaitLoop(factor > 0, Deadline(ms, factor), done, true);
   }
 
+  // Returns once done() holds, looking again when NotifyLevel tells a count below `level`, and at
+  // each Notify. Unbounded: done() must also hold for whatever ends the wait (a stop,
+  // termination).
+  template <class Pred>
+  void WaitForLevel(int level, Pred done) {
+    FlushDeferral();
+    for (;;) {
+      TLevelWaiter me(level);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        levelWaiters_.push_back(&me);
+      }
+      // Looked at once registered: a notification from here on finds this waiter.
+      const bool ended = done();
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!ended) me.cv.wait(lock, [&] { return me.woken; });
+      std::erase(levelWaiters_, &me);
+      if (ended) return;
+    }
+  }
+
   // As WaitUntil, but bounded by real time whatever the pacing (a display that must stay live).
   template <class Pred>
   bool WaitUntilReal(std::chrono::milliseconds bound, Pred done) {
@@ -75,6 +114,18 @@ class TChangeSignal {
 
  private:
   using Clock = std::chrono::steady_clock;
+
+  struct TLevelWaiter {
+    explicit TLevelWaiter(int atLevel) : level(atLevel) {}
+    int level;
+    std::condition_variable cv;
+    bool woken = false;
+    void Wake() {  // under mutex_
+      if (woken) return;
+      woken = true;
+      cv.notify_one();
+    }
+  };
 
   static Clock::time_point Deadline(int ms, double factor) {
     return Clock::now() + std::chrono::microseconds(static_cast<long long>(ms * factor * 1000.0));
@@ -111,6 +162,8 @@ class TChangeSignal {
         ++growthGeneration_;
         wake = growth == kAllWaiters || growth >= growthWaiters_ ? -1 : growth;
       }
+      if (growth == kAllWaiters)
+        for (TLevelWaiter* waiter : levelWaiters_) waiter->Wake();
     }
     changed_.notify_all();
     if (wake < 0) {
@@ -174,6 +227,7 @@ class TChangeSignal {
   std::uint64_t generation_ = 0;        // moved by every change
   std::uint64_t growthGeneration_ = 0;  // moved by Notify and NotifyGrowth
   int growthWaiters_ = 0;
+  std::vector<TLevelWaiter*> levelWaiters_;  // the WaitForLevel waiters, each woken alone
 };
 
 // Within its scope, the changes this thread makes notify the signal once, at the end (or before

@@ -80,6 +80,19 @@ class TTask {
   std::vector<std::int32_t> AnalysisQueue;
   std::vector<ExtraDirRec> ExtraDirs;
   TSignalledValue<bool> AnalysisDone{Changes, false};
+  // Fetched pages that wait for the analysis (entries in status Downloaded), read without the
+  // table lock: while the analysis is behind, workers hold back rather than take the processor
+  // from it. Kept by SetStatus and Recount.
+  std::atomic<std::int32_t> PagesAwaitingAnalysis{0};
+  // The analysis thread walks the table and is not waiting (for an entry, a script file, a
+  // resume): only then do workers hold back for it.
+  std::atomic<bool> AnalysisWorking{false};
+  // How many pages may wait for the analysis before worker `workerIndex` holds back: worker 0
+  // never does, each further worker at kLeadPerWorker pages more.
+  static constexpr std::int32_t kLeadPerWorker = 8;
+  static constexpr std::int32_t AnalysisLeadOf(std::int32_t workerIndex) {
+    return kLeadPerWorker * workerIndex;
+  }
   // Holds on the local files being written in this run (two entries may share one file).
   TLocalFileClaims FileClaims;
   // A thread of the task's latest run ended through an uncaught error (FailRun).

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -290,6 +291,119 @@ TEST_F(ChangeSignalTest, NoGrowthIsMissedBetweenALookAndTheSleep) {
   watchdog.join();
   EXPECT_FALSE(rescued.load()) << "a consumer slept through added records";
   EXPECT_EQ(taken.load(), kRecords);
+}
+
+// Level waiters: each waits for a count to fall below its own level and is woken only when a
+// notification tells a count below it (or by a general change); nothing else wakes it.
+class LevelWaitTest : public ChangeSignalTest {
+ protected:
+  // One waiter per level, in order; each counts its looks and its return.
+  void StartWaiters(const std::vector<int>& levels) {
+    for (int level : levels) {
+      auto& seat = seats_.emplace_back(std::make_unique<Seat>());
+      Seat* me = seat.get();
+      me->thread = std::thread([this, me, level] {
+        signal_.WaitForLevel(level, [&] {
+          ++me->looks;
+          return count_.load() < level || ended_.load();
+        });
+        me->returned = true;
+      });
+    }
+    // Every waiter has had its first look (the next one needs a wake-up).
+    for (auto& seat : seats_)
+      while (seat->looks.load() == 0) std::this_thread::sleep_for(1ms);
+  }
+  void TearDown() override {
+    ended_ = true;
+    signal_.Notify();
+    for (auto& seat : seats_) seat->thread.join();
+    ChangeSignalTest::TearDown();
+  }
+  static void LetThemRun() { std::this_thread::sleep_for(30ms); }
+  void WaitForReturn(int seat) {
+    while (!seats_[static_cast<std::size_t>(seat)]->returned.load())
+      std::this_thread::sleep_for(1ms);
+  }
+  int Looks(int seat) const { return seats_[static_cast<std::size_t>(seat)]->looks.load(); }
+  bool Returned(int seat) const { return seats_[static_cast<std::size_t>(seat)]->returned.load(); }
+
+  struct Seat {
+    std::thread thread;
+    std::atomic<int> looks{0};
+    std::atomic<bool> returned{false};
+  };
+  std::atomic<int> count_{30};
+  std::atomic<bool> ended_{false};
+  std::vector<std::unique_ptr<Seat>> seats_;
+};
+
+TEST_F(LevelWaitTest, ACountBelowALevelWakesOnlyTheWaitersAboveIt) {
+  StartWaiters({8, 16, 24});
+  const int looks8 = Looks(0);
+  const int looks16 = Looks(1);
+  // Details, growth and counts at or above every level wake nobody.
+  signal_.NotifyDetail();
+  signal_.NotifyGrowth(3);
+  signal_.NotifyLevel(30);
+  signal_.NotifyLevel(24);
+  LetThemRun();
+  EXPECT_EQ(Looks(0), looks8);
+  EXPECT_EQ(Looks(1), looks16);
+  EXPECT_EQ(Looks(2), 1);
+
+  count_ = 20;
+  signal_.NotifyLevel(20);
+  WaitForReturn(2);
+  LetThemRun();
+  EXPECT_EQ(Looks(0), looks8) << "the waiter at level 8 was woken for a count of 20";
+  EXPECT_EQ(Looks(1), looks16) << "the waiter at level 16 was woken for a count of 20";
+
+  count_ = 12;
+  signal_.NotifyLevel(12);
+  WaitForReturn(1);
+  LetThemRun();
+  EXPECT_FALSE(Returned(0));
+  EXPECT_EQ(Looks(0), looks8);
+
+  // A general change wakes every waiter; one whose count is still too high waits again.
+  signal_.Notify();
+  while (Looks(0) == looks8) std::this_thread::sleep_for(1ms);
+  LetThemRun();
+  EXPECT_FALSE(Returned(0));
+  count_ = 7;
+  signal_.NotifyLevel(7);
+  WaitForReturn(0);
+  EXPECT_EQ(signal_.LevelWaiters(), 0);
+}
+
+TEST_F(ChangeSignalTest, NoFallOfTheCountIsMissedBetweenALookAndTheSleep) {
+  // A waiter looks, the count falls and is told, then the waiter sleeps: it must not sleep
+  // through it. A lost wake-up leaves it asleep for ever; the watchdog then ends the test with a
+  // failure instead of a hang.
+  constexpr int kRounds = 2000;
+  std::atomic<int> count{0};
+  std::atomic<bool> rescued{false};
+  std::atomic<bool> finished{false};
+  std::thread watchdog([&] {
+    const auto until = Clock::now() + 30s;
+    while (!finished.load() && Clock::now() < until) std::this_thread::sleep_for(5ms);
+    if (!finished.load()) {
+      rescued = true;
+      signal_.Notify();
+    }
+  });
+  for (int round = 0; round < kRounds && !rescued.load(); ++round) {
+    count = 10;
+    std::thread waiter([&] { signal_.WaitForLevel(5, [&] { return count < 5 || rescued; }); });
+    if (round % 2 == 0) std::this_thread::yield();
+    count = 4;
+    signal_.NotifyLevel(4);
+    waiter.join();
+  }
+  finished = true;
+  watchdog.join();
+  EXPECT_FALSE(rescued.load()) << "a level waiter slept through the fall of the count";
 }
 
 // A thread waiting on a signal ends its wait when it is asked to terminate.
