@@ -496,8 +496,12 @@ std::size_t NextTag(std::string_view text, std::string_view attribute, const Tag
                     std::size_t from, std::size_t& attr) {
   const std::size_t tag = tags.First(from);
   if (tag == npos) return npos;
-  // An attribute before the end of the next tag opening belongs to no tag of this kind.
-  attr = FindText(attribute, text, tag + tags.Size());
+  // An attribute before the end of the next tag opening belongs to no tag of this kind. Most
+  // tags name it first ("<a href="): one comparison finds it there.
+  const std::size_t after = tag + tags.Size();
+  attr = after < text.size() && StartsWithText(text.substr(after), attribute)
+             ? after
+             : FindText(attribute, text, after);
   if (attr == npos) return npos;
   return tags.LastIn(tag, attr - tags.Size());
 }
@@ -580,7 +584,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
       out.append(text, copied, tagPos - copied);
       out += tagStart;
       const std::size_t newFrom = out.size();
-      if (FindText(attributeAssign, tagText, 0) != npos)
+      if (StartsWithText(tagText, attributeAssign) || FindText(attributeAssign, tagText, 0) != npos)
         AppendReplaced(out, tagText, edit.from, edit.to);
       else
         out += tagText;
