@@ -7,13 +7,6 @@
 
 namespace qm::jstext {
 
-std::size_t FindText(std::string_view text, std::string_view sub, std::size_t from) {
-  if (sub.empty() || from > text.size() || sub.size() > text.size() - from) return npos;
-  // The URL functions' search, which compares sixteen places at a time.
-  const std::size_t at = PosText(sub, text, from + 1);
-  return at == 0 ? npos : at - 1;
-}
-
 std::string_view CutBefore(std::string_view text, std::string_view sub) {
   const std::size_t p = text.find(sub);
   return p == npos ? text : text.substr(0, p);

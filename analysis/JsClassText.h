@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/AsciiText.h"  // TrimBlanks, AsciiLowerCase, EqualsIgnoringAsciiCase
+#include "url/UrlLib.h"          // FindTextFrom
 
 namespace qm::jstext {
 
@@ -17,7 +18,9 @@ inline std::size_t FindExact(std::string_view text, std::string_view sub, std::s
   return text.find(sub, from);
 }
 // First occurrence of `sub` at or after `from`, ASCII letters compared without regard to case.
-std::size_t FindText(std::string_view text, std::string_view sub, std::size_t from = 0);
+inline std::size_t FindText(std::string_view text, std::string_view sub, std::size_t from = 0) {
+  return FindTextFrom(text, sub, from);
+}
 inline bool ContainsExact(std::string_view text, std::string_view sub) {
   return text.find(sub) != npos;
 }

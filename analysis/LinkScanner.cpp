@@ -15,13 +15,6 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-// 0-based wrapper of the case-insensitive search.
-std::size_t FindText(std::string_view pattern, std::string_view text, std::size_t from) {
-  if (from >= text.size()) return npos;
-  const std::size_t p = PosText(pattern, text, from + 1);
-  return p == 0 ? npos : p - 1;
-}
-
 // Start of the last occurrence of `pattern` (ASCII case ignored) that begins in [lo, hi].
 std::size_t FindLastTextIn(std::string_view pattern, std::string_view text, std::size_t lo,
                            std::size_t hi) {
@@ -227,7 +220,7 @@ constexpr std::size_t kNotKnown = npos - 1;
 bool ReadAttributeValue(std::string_view tagText, std::string_view attribute,
                         std::string_view& value, bool& doubleQuoted, std::size_t known) {
   doubleQuoted = false;
-  const std::size_t at = known == kNotKnown ? FindText(attribute, tagText, 0) : known;
+  const std::size_t at = known == kNotKnown ? FindTextFrom(tagText, attribute) : known;
   if (at == npos) return false;
   // Only a name that starts the tag text or follows a space, ";" or a line break counts; the
   // first hit decides, so "src" inside "lowsrc" hides a later "src".
@@ -283,7 +276,7 @@ bool RejectedByList(const TagScan& scan, std::string_view tagText) {
     // Most tags lack the refused string's "?" or "&": one byte search tells.
     const char exact = scan.rejectBytes[i];
     if (exact != 0 && tagText.find(exact) == npos) continue;
-    if (FindText(reject, tagText, 0) != npos) return true;
+    if (FindTextFrom(tagText, reject) != npos) return true;
   }
   return false;
 }
@@ -435,11 +428,11 @@ bool ScanOneTag(TagScan& scan, std::string_view tagText, std::size_t attributeAt
 // can compare the two (TScanScratch::UseTagIndex).
 std::size_t NextTagBySearch(std::string_view text, std::string_view attribute,
                             std::string_view tagStart, std::size_t from) {
-  std::size_t attr = FindText(attribute, text, from);
-  const std::size_t tag = FindText(tagStart, text, from);
+  std::size_t attr = FindTextFrom(text, attribute, from);
+  const std::size_t tag = FindTextFrom(text, tagStart, from);
   if (attr == npos || tag == npos) return npos;
   while (attr < tag + tagStart.size()) {
-    attr = FindText(attribute, text, attr < tag ? tag : attr + 1);
+    attr = FindTextFrom(text, attribute, attr < tag ? tag : attr + 1);
     if (attr == npos) return npos;
   }
   return FindLastTextIn(tagStart, text, tag, attr - tagStart.size());
@@ -459,7 +452,7 @@ class TagOpenings {
   // found by stepping on from the previous one: every opening is passed over a few times at
   // most, where a binary search per tag would cost a chain of cache misses.
   std::size_t First(std::size_t from) const {
-    if (indexed_ == nullptr) return FindText(opening_, text_, from);
+    if (indexed_ == nullptr) return FindTextFrom(text_, opening_, from);
     const std::vector<std::size_t>& at = *indexed_;
     if (cursor_ > 0 && at[cursor_ - 1] >= from) cursor_ = 0;  // asked further back: start over
     while (cursor_ < at.size() && at[cursor_] < from) ++cursor_;
@@ -501,7 +494,7 @@ std::size_t NextTag(std::string_view text, std::string_view attribute, const Tag
   const std::size_t after = tag + tags.Size();
   attr = after < text.size() && StartsWithText(text.substr(after), attribute)
              ? after
-             : FindText(attribute, text, after);
+             : FindTextFrom(text, attribute, after);
   if (attr == npos) return npos;
   return tags.LastIn(tag, attr - tags.Size());
 }
@@ -516,7 +509,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
   const bool indexed = scratch.UseTagIndex;
   const int kind = indexed ? TTagIndex::KindOf(tagStart) : -1;
   // Every page has a "<": for that opening the rare attribute is looked for first.
-  if (kind == TTagIndex::kAnyTag && FindText(attribute, text, 0) == npos) return;
+  if (kind == TTagIndex::kAnyTag && FindTextFrom(text, attribute) == npos) return;
   const TagOpenings tags(text, tagStart, kind < 0 ? nullptr : &scratch.TagsOf(page, kind));
   std::size_t tagPos = npos;
   // The attribute's first place after the current tag's opening, when known.
@@ -525,11 +518,11 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
     tagPos = tags.First(0);
     if (tagPos == npos) return;
     // No attribute after the first opening: no tag carries one.
-    attrPos = FindText(attribute, text, tagPos + tagStart.size());
+    attrPos = FindTextFrom(text, attribute, tagPos + tagStart.size());
     if (attrPos == npos) return;
   } else {
-    if (FindText(attribute, text, 0) == npos) return;
-    tagPos = FindText(tagStart, text, 0);
+    if (FindTextFrom(text, attribute) == npos) return;
+    tagPos = FindTextFrom(text, tagStart);
     if (tagPos == npos) return;
   }
 
@@ -567,7 +560,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
   attributeAssign += '=';
   while (tagPos != npos) {
     const std::size_t textStart = tagPos + tagStart.size();
-    const std::size_t endPos = FindText(endMark, text, tagPos);
+    const std::size_t endPos = FindTextFrom(text, endMark, tagPos);
     // No end mark, or nothing between the opening and the end mark: this tag kind ends here and
     // the rest of the page stays as it is.
     if (endPos == npos || endPos <= textStart) break;
@@ -584,7 +577,8 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
       out.append(text, copied, tagPos - copied);
       out += tagStart;
       const std::size_t newFrom = out.size();
-      if (StartsWithText(tagText, attributeAssign) || FindText(attributeAssign, tagText, 0) != npos)
+      if (StartsWithText(tagText, attributeAssign) ||
+          FindTextFrom(tagText, attributeAssign) != npos)
         AppendReplaced(out, tagText, edit.from, edit.to);
       else
         out += tagText;
@@ -603,7 +597,7 @@ void ScanTag(TTask& task, std::string_view baseUrl, std::string& page, std::stri
 }
 
 void FixHtmlStart(std::string& page) {
-  if (!page.empty() && page[0] != '<' && FindText("<html>", page, 0) != npos)
+  if (!page.empty() && page[0] != '<' && FindTextFrom(page, "<html>") != npos)
     page.insert(0, "<html>");
 }
 

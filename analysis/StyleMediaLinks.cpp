@@ -24,12 +24,6 @@ bool EqualsFolded(std::string_view text, std::string_view lowerWord) {
   return true;
 }
 
-// 0-based position of `word` in text at or after `from`, ASCII case ignored.
-std::size_t FindFolded(std::string_view text, std::string_view word, std::size_t from) {
-  const std::size_t at = PosText(word, text, from + 1);  // 1-based, 0 when not found
-  return at == 0 ? npos : at - 1;
-}
-
 // Builds the rewritten text piecewise; a text in which nothing changes is never copied.
 class TRewriter {
  public:
@@ -283,7 +277,7 @@ bool SrcHiddenBySrcset(std::string_view text, std::size_t nameEnd) {
   if (nameEnd >= text.size() || text[nameEnd] != ' ') return false;
   const std::size_t gt = text.find('>', nameEnd);
   const std::string_view tagText = text.substr(nameEnd + 1, gt == npos ? npos : gt - nameEnd - 1);
-  const std::size_t first = FindFolded(tagText, "src", 0);
+  const std::size_t first = FindTextFrom(tagText, "src");
   return first != npos && StartsWithText(tagText.substr(first), "srcset");
 }
 
@@ -367,7 +361,7 @@ void ScanTags(TScan& scan) {
     i = tagEnd + 1;
     if (tag == TTagName::Style || tag == TTagName::Script) {
       const bool style = tag == TTagName::Style;
-      const std::size_t close = FindFolded(text, style ? "</style" : "</script", i);
+      const std::size_t close = FindTextFrom(text, style ? "</style" : "</script", i);
       if (close == npos) return;
       if (style) scan.Css(i, close - i, false);
       i = close;

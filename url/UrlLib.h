@@ -38,6 +38,14 @@ void AppendReplaced(std::string& out, std::string_view text, std::string_view ol
                     std::string_view newText);
 // Case-insensitive search of pattern in text from the 1-based position start (0 counts as 1).
 std::size_t PosText(std::string_view pattern, std::string_view text, std::size_t start = 1);
+// The same search with 0-based positions: where `word` first occurs at or after `from`, or npos
+// (also for an empty word).
+inline std::size_t FindTextFrom(std::string_view text, std::string_view word,
+                                std::size_t from = 0) {
+  if (from >= text.size()) return std::string_view::npos;
+  const std::size_t at = PosText(word, text, from + 1);
+  return at == 0 ? std::string_view::npos : at - 1;
+}
 // 1-based position of the last exact occurrence.
 std::size_t LastPos(std::string_view pattern, std::string_view text);
 // Text between the first open mark and the first close mark (case-insensitive / exact).
