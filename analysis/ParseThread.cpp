@@ -34,14 +34,20 @@ std::string SecondsText(double seconds) {
   return buf;
 }
 
-// The analysis is waiting for the span of the scope: workers held back for it go on.
+// Marks the analysis as not working, so that workers held back for it go on; gives whether it
+// was working.
+bool LeaveWork(TTask& task) {
+  const bool was = task.AnalysisWorking.exchange(false);
+  // (Every held back worker's level is kLeadPerWorker or more.)
+  if (was && task.PagesAwaitingAnalysis.load() >= TTask::kLeadPerWorker)
+    task.Changes.NotifyLevel(0);
+  return was;
+}
+
+// The analysis is waiting for the span of the scope.
 class TAnalysisIdle {
  public:
-  explicit TAnalysisIdle(TTask& task) : task_(task), was_(task.AnalysisWorking.exchange(false)) {
-    // (Every held back worker's level is above 0.)
-    if (was_ && task_.PagesAwaitingAnalysis.load() >= TTask::kLeadPerWorker)
-      task_.Changes.NotifyLevel(0);
-  }
+  explicit TAnalysisIdle(TTask& task) : task_(task), was_(LeaveWork(task)) {}
   ~TAnalysisIdle() { task_.AnalysisWorking = was_; }
   TAnalysisIdle(const TAnalysisIdle&) = delete;
   TAnalysisIdle& operator=(const TAnalysisIdle&) = delete;
@@ -91,10 +97,7 @@ void ParseThread::Execute() {
   struct TWorking {
     TTask& task;
     explicit TWorking(TTask& t) : task(t) { task.AnalysisWorking = true; }
-    ~TWorking() {
-      task.AnalysisWorking = false;
-      task.Changes.NotifyLevel(0);
-    }
+    ~TWorking() { LeaveWork(task); }
   } working(task_);
   for (;;) {
     if (position_ >= task_.GetCount()) break;

@@ -207,17 +207,22 @@ bool TTask::SetStatus(std::int32_t index, std::int32_t status) {
   if (index < 0 || index >= static_cast<std::int32_t>(Urls.size())) return false;
   TExtendUrlRec& rec = Urls[static_cast<std::size_t>(index)];
   if (rec.Status == status) return false;
+  const std::int32_t awaiting = DownloadedCount;
   if (std::int32_t* old = CounterOf(*this, rec.Status)) --*old;
   if (std::int32_t* now = CounterOf(*this, status)) ++*now;
   if (status == Saved) SavedBytes += rec.Size;
-  if (status == Downloaded) PagesAwaitingAnalysis.fetch_add(1);
-  // Workers held back at more waiting pages may go on.
-  if (rec.Status == Downloaded) Changes.NotifyLevel(PagesAwaitingAnalysis.fetch_sub(1) - 1);
+  if (DownloadedCount != awaiting) PublishPagesAwaiting();
   rec.Status = status;
   // Nobody waits for an entry to be taken up: the analysis waits for it to be fetched, and a
   // wake-up for each claim only takes the table lock from the worker that claimed it.
   if (status != InProgress) Changes.NotifyDetail();
   return true;
+}
+
+void TTask::PublishPagesAwaiting() {
+  PagesAwaitingAnalysis = DownloadedCount;
+  // Workers held back at more waiting pages may go on.
+  Changes.NotifyLevel(DownloadedCount);
 }
 
 bool TTask::ClaimEntry(std::int32_t index) {
@@ -267,8 +272,7 @@ std::int32_t TTask::Recount() {
     if (std::int32_t* counter = CounterOf(*this, rec.Status)) ++*counter;
     if (rec.Status == Downloaded || rec.Status == Saved) SavedBytes += rec.Size;
   }
-  PagesAwaitingAnalysis = DownloadedCount;
-  Changes.NotifyLevel(DownloadedCount);
+  PublishPagesAwaiting();
   if (Total == 0) return 0;
   return static_cast<std::int32_t>((static_cast<std::int64_t>(SavedCount) + ErrorCount) * 100 /
                                    Total);

@@ -80,9 +80,9 @@ class TTask {
   std::vector<std::int32_t> AnalysisQueue;
   std::vector<ExtraDirRec> ExtraDirs;
   TSignalledValue<bool> AnalysisDone{Changes, false};
-  // Fetched pages that wait for the analysis (entries in status Downloaded), read without the
+  // DownloadedCount (fetched pages that wait for the analysis), copied for reading without the
   // table lock: while the analysis is behind, workers hold back rather than take the processor
-  // from it. Kept by SetStatus and Recount.
+  // from it. Copied by SetStatus and Recount (PublishPagesAwaiting).
   std::atomic<std::int32_t> PagesAwaitingAnalysis{0};
   // The analysis thread walks the table and is not waiting (for an entry, a script file, a
   // resume): only then do workers hold back for it.
@@ -211,6 +211,8 @@ class TTask {
   std::int32_t AddDirNode(std::int32_t parent, std::string_view name);
   void LinkUrlNode(std::int32_t node, std::int32_t index);
   bool GrowTable(std::int32_t minCapacity);
+  // Copies DownloadedCount to PagesAwaitingAnalysis and tells held back workers (under TableLock).
+  void PublishPagesAwaiting();
   // Sets State, keeping RunTime and RunStart up to date, under TableLock.
   void EnterState(std::int32_t state);
 
